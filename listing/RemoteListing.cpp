@@ -1,0 +1,119 @@
+#include "listing/RemoteListing.h"
+
+#include "listing/ListingConsumer.h"
+#include "listing/TextUtil.h"
+
+namespace tarnwick {
+
+namespace {
+
+constexpr char kFieldTab = '\t';
+
+void AppendEscaped(std::string& out, std::string_view field) {
+    for (char c : field) {
+        if (c == kCacheSeparator) {
+            out.push_back(kCacheEscape);
+            out.push_back(kEscapedSeparator);
+        } else if (c == kCacheEscape) {
+            out.push_back(kCacheEscape);
+            out.push_back(kEscapedEscape);
+        } else {
+            out.push_back(c);
+        }
+    }
+    out.push_back(kCacheSeparator);
+}
+
+void AssignUnescaped(std::string& out, std::string_view field) {
+    out.clear();
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        const char c = field[i];
+        if (c == kCacheEscape && i + 1 < field.size()) {
+            const char next = field[i + 1];
+            if (next == kEscapedSeparator || next == kEscapedEscape) {
+                out.push_back(next == kEscapedSeparator ? kCacheSeparator : kCacheEscape);
+                ++i;
+                continue;
+            }
+        }
+        out.push_back(c);
+    }
+}
+
+}  // namespace
+
+void AppendCacheLine(std::string& out, const TListingEntry& entry) {
+    out.push_back(entry.IsDir ? kKindDirectory : kKindFile);
+    out.push_back(kCacheSeparator);
+    AppendEscaped(out, entry.Name);
+    AppendEscaped(out, entry.Size);
+    AppendEscaped(out, entry.Date);
+    AppendEscaped(out, entry.Time);
+    AppendEscaped(out, entry.Attr);
+}
+
+std::string FormatCacheLine(const TListingEntry& entry) {
+    std::string line;
+    AppendCacheLine(line, entry);
+    return line;
+}
+
+bool ParseCacheLine(std::string_view line, TListingEntry& entry) {
+    entry.Clear();
+    std::vector<std::string_view> fields;
+    SplitTrimmedViews(line, kCacheSeparator, fields);
+    if (fields.size() < 2) return false;
+    fields.resize(6);
+    entry.IsDir = fields[0] == std::string_view(&kKindDirectory, 1);
+    AssignUnescaped(entry.Name, fields[1]);
+    AssignUnescaped(entry.Size, fields[2]);
+    AssignUnescaped(entry.Date, fields[3]);
+    AssignUnescaped(entry.Time, fields[4]);
+    AssignUnescaped(entry.Attr, fields[5]);
+    return true;
+}
+
+void FillRemoteListing(std::string_view listingText, const TListingParser& parser,
+                       TRemoteListing& cache) {
+    cache.clear();
+    ForEachListingEntry(
+        listingText, parser, TListingConsumer::Panel, [&](const TListingEntry& entry) {
+            std::string line;
+            line.reserve(entry.Name.size() + entry.Size.size() + entry.Attr.size() + 32);
+            AppendCacheLine(line, entry);
+            cache.push_back(std::move(line));
+        });
+}
+
+std::vector<TListingEntry> CacheEntriesFromListing(std::string_view listingText,
+                                                   std::string_view answer, TStartDate start) {
+    TRemoteListing cache;
+    FillRemoteListing(listingText, TListingParser(answer, start), cache);
+    std::vector<TListingEntry> entries;
+    entries.reserve(cache.size());
+    TListingEntry entry;
+    for (const std::string& line : cache) {
+        if (ParseCacheLine(line, entry)) entries.push_back(entry);
+    }
+    return entries;
+}
+
+bool CacheEntriesFromListingFile(const std::string& path, std::vector<TListingEntry>& entries,
+                                 std::string_view answer, TStartDate start) {
+    std::string text;
+    const bool read = ReadListingFile(path, text);
+    entries = CacheEntriesFromListing(text, answer, start);
+    return read;
+}
+
+std::string FormatEntryFields(const TListingEntry& entry) {
+    std::string out(1, entry.IsDir ? kKindDirectory : kKindFile);
+    for (const std::string* field :
+         {&entry.Name, &entry.Size, &entry.Date, &entry.Time, &entry.Attr}) {
+        out.push_back(kFieldTab);
+        out.append(*field);
+    }
+    return out;
+}
+
+}  // namespace tarnwick
