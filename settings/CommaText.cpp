@@ -5,6 +5,7 @@ namespace {
 
 constexpr char kDelimiter = ',';
 constexpr char kQuote = '"';
+constexpr char kDelete = '\x7f';
 
 bool IsBlank(char c) {
     return static_cast<unsigned char>(c) <= ' ';
@@ -12,7 +13,7 @@ bool IsBlank(char c) {
 
 bool NeedsQuotes(const std::string& item) {
     for (char c : item) {
-        if (IsBlank(c) || c == kDelimiter || c == kQuote) return true;
+        if (IsBlank(c) || c == kDelete || c == kDelimiter || c == kQuote) return true;
     }
     return false;
 }
