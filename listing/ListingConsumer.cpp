@@ -47,6 +47,12 @@ bool ReadListingFile(const std::string& path, std::string& text) {
     }
 }
 
+bool TakeListingFile(const std::string& path, std::string& text) {
+    const bool read = ReadListingFile(path, text);
+    if (read) ::unlink(path.c_str());
+    return read;
+}
+
 void ForEachListingEntry(std::string_view text, const TListingParser& parser,
                          TListingConsumer consumer,
                          const std::function<void(const TListingEntry&)>& visit) {

@@ -27,6 +27,10 @@ void SplitListingLines(std::string_view text, std::vector<std::string_view>& lin
 // text and false.
 bool ReadListingFile(const std::string& path, std::string& text);
 
+// Reads a listing file and deletes it, as every reader of the listing temp
+// file does; a missing file is an empty listing.
+bool TakeListingFile(const std::string& path, std::string& text);
+
 // Runs the listing rules over every line of a listing text: short lines are
 // skipped, wrapped VMS lines are joined, each line is parsed, and the entries
 // the consumer does not want are dropped. `visit` sees every entry that stays,

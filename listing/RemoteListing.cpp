@@ -1,6 +1,7 @@
 #include "listing/RemoteListing.h"
 
 #include "listing/ListingConsumer.h"
+#include "listing/MaskMatch.h"
 #include "listing/TextUtil.h"
 
 namespace tarnwick {
@@ -104,6 +105,19 @@ bool CacheEntriesFromListingFile(const std::string& path, std::vector<TListingEn
     const bool read = ReadListingFile(path, text);
     entries = CacheEntriesFromListing(text, answer, start);
     return read;
+}
+
+std::vector<TPaneRow> RemoteListingRows(const TRemoteListing& cache, std::string_view mask,
+                                        char hostType) {
+    std::vector<TPaneRow> rows;
+    rows.reserve(cache.size());
+    TListingEntry entry;
+    for (const std::string& line : cache) {
+        if (!ParseCacheLine(line, entry)) continue;
+        if (!entry.IsDir && hostType != kHostText && !MatchesMask(entry.Name, mask)) continue;
+        rows.push_back(RowFromEntry(entry));
+    }
+    return rows;
 }
 
 std::string FormatEntryFields(const TListingEntry& entry) {

@@ -6,6 +6,7 @@
 
 #include "listing/ListingEntry.h"
 #include "listing/ListingParser.h"
+#include "listing/PaneSort.h"
 
 namespace tarnwick {
 
@@ -48,6 +49,13 @@ std::vector<TListingEntry> CacheEntriesFromListing(std::string_view listingText,
 bool CacheEntriesFromListingFile(const std::string& path, std::vector<TListingEntry>& entries,
                                  std::string_view answer = kDefaultAnswer,
                                  TStartDate start = StartDateToday());
+
+// The rows of the remote pane drawn from the cache: every directory, and the
+// files whose names match the remote mask (all files under the Text host
+// type, whose names are whole listing lines). Lines of fewer than two fields
+// are skipped.
+std::vector<TPaneRow> RemoteListingRows(const TRemoteListing& cache, std::string_view mask,
+                                        char hostType);
 
 // Kind, name, size, date, time and attributes joined by TAB.
 std::string FormatEntryFields(const TListingEntry& entry);

@@ -1,6 +1,7 @@
 // Listing texts and files through the consumer rules into the remote cache.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -166,6 +167,41 @@ TEST(RemoteCache, CapturedServerListings) {
     ASSERT_TRUE(CacheEntriesFromListingFile("fixtures/vsftpd-list.txt", entries, kDefaultAnswer,
                                             {2026, 12, 1}));
     EXPECT_EQ(entries.at(0).Date, "08.12.25");
+}
+
+TEST(RemoteCache, PaneRowsFollowTheRemoteMask) {
+    const std::string text =
+        "drwxr-xr-x 2 o g 4096 Jan 1 2000 src\r\n"
+        "-rw-r--r-- 1 o g 10 Jan 1 2000 notes.txt\r\n"
+        "-rw-r--r-- 1 o g 20 Jan 1 2000 image.png\r\n";
+    const auto names = [](const std::vector<TPaneRow>& rows) {
+        std::vector<std::string> out;
+        for (const TPaneRow& row : rows) out.push_back(row.Name + "|" + row.Size);
+        return out;
+    };
+    TRemoteListing cache;
+    FillRemoteListing(text, TListingParser(kDefaultAnswer, kCaptureDay), cache);
+    cache.push_back("junk");
+    EXPECT_EQ(names(RemoteListingRows(cache, "*.txt", kHostDefault)),
+              (std::vector<std::string>{"src|", "notes.txt|10"}));
+    EXPECT_EQ(names(RemoteListingRows(cache, "*", kHostDefault)).size(), 3u);
+    FillRemoteListing(text, TListingParser("1"), cache);
+    EXPECT_EQ(RemoteListingRows(cache, "*.none", kHostText).size(), 3u);
+}
+
+TEST(RemoteCache, TakenListingFileIsGone) {
+    const std::string path = ::testing::TempDir() + "tarnwick-take-listing.txt";
+    {
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fputs("-rw-r--r-- 1 o g 10 Jan 1 2000 a.txt\n", file);
+        std::fclose(file);
+    }
+    std::string text;
+    EXPECT_TRUE(TakeListingFile(path, text));
+    EXPECT_EQ(text, "-rw-r--r-- 1 o g 10 Jan 1 2000 a.txt\n");
+    EXPECT_FALSE(TakeListingFile(path, text));
+    EXPECT_EQ(text, "");
 }
 
 TEST(RemoteCache, MissingFileIsAnEmptyListing) {
