@@ -72,6 +72,11 @@ int SocketNotifier::Select(int fd, uintptr_t handle, TargetId target, uint32_t m
     reg.target = target;
     reg.msg = msg;
     reg.mask = (target != 0 && msg != 0) ? mask : 0;
+    // Selecting again re-enables the conditions that hold now: data still waiting or a
+    // connection still pending is announced anew (a notification dropped while events
+    // were suspended is not lost).
+    reg.readArmed = true;
+    reg.acceptArmed = true;
     // A close that happened while nobody asked for it is announced once asked.
     if (reg.phase == Phase::Connected && reg.peerClosed && !reg.closePosted &&
         (reg.mask & kFdClose) != 0) {

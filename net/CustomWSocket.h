@@ -1,0 +1,250 @@
+// TCustomWSocket: one IPv4 TCP (or UDP) endpoint driven entirely by notifications that
+// arrive as messages in the socket's own queue on the thread that created it. Every
+// network happening (connection made, data readable, send room, peer closed, connection
+// pending, name lookup finished) becomes one of the socket's events.
+#pragma once
+
+#include <netinet/in.h>
+
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "net/SocketErrors.h"
+#include "net/WSockBuf.h"
+#include "platform/AsyncLookup.h"
+#include "platform/EventLoop.h"
+#include "platform/SocketApi.h"
+
+namespace tarnwick::net {
+
+using platform::TSocket;
+inline constexpr TSocket kInvalidSocket = platform::kInvalidSocket;
+
+// Messages of a socket's own queue (the user-message base is 1024).
+inline constexpr uint32_t MsgSocketEvent = platform::kMsgUser + 1;
+inline constexpr uint32_t MsgHostLookupDone = platform::kMsgUser + 2;
+inline constexpr uint32_t MsgAddrLookupDone = platform::kMsgUser + 3;
+inline constexpr uint32_t MsgCloseLater = platform::kMsgUser + 4;
+inline constexpr uint32_t MsgDestroyLater = platform::kMsgUser + 5;
+inline constexpr uint32_t MsgTestException = platform::kMsgUser + 6;
+inline constexpr uint32_t MsgLineRedeliver = platform::kMsgUser + 20;
+
+// Ordinal values matter: they are stored and compared as numbers.
+enum TSocketState {
+    wsInvalidState,
+    wsOpened,
+    wsBound,
+    wsConnecting,
+    wsConnected,
+    wsAccepting,
+    wsListening,
+    wsClosed
+};
+enum TSocketSendFlags { wsSendNormal, wsSendUrgent };
+enum TSocketLingerOnOff { wsLingerOff, wsLingerOn, wsLingerNoSet };
+
+// A set of TWSocketOption bits.
+using TWSocketOptions = uint32_t;
+inline constexpr TWSocketOptions wsoNoReceiveLoop = 1;
+
+class TCustomWSocket;
+
+using TSessionConnected = std::function<void(TCustomWSocket* Sender, uint16_t Error)>;
+using TSessionClosed = std::function<void(TCustomWSocket* Sender, uint16_t Error)>;
+using TSessionAvailable = std::function<void(TCustomWSocket* Sender, uint16_t Error)>;
+using TDataAvailable = std::function<void(TCustomWSocket* Sender, uint16_t Error)>;
+using TDataSent = std::function<void(TCustomWSocket* Sender, uint16_t Error)>;
+using TSendData = std::function<void(TCustomWSocket* Sender, int BytesSent)>;
+using TChangeState = std::function<void(TCustomWSocket* Sender, TSocketState OldState, TSocketState NewState)>;
+using TDnsLookupDone = std::function<void(TCustomWSocket* Sender, uint16_t Error)>;
+using TNotifyEvent = std::function<void(TCustomWSocket* Sender)>;
+using TBgExceptionEvent = std::function<void(TCustomWSocket* Sender, const std::exception& E, bool& CanClose)>;
+
+inline constexpr int kListenBacklog = 5;
+inline constexpr int kDrainChunk = 1024;  // reads that discard data nobody handles
+
+class TCustomWSocket {
+public:
+    TCustomWSocket();
+    virtual ~TCustomWSocket();
+    TCustomWSocket(const TCustomWSocket&) = delete;
+    TCustomWSocket& operator=(const TCustomWSocket&) = delete;
+
+    // Events; a handler that is not assigned is skipped.
+    TSessionAvailable OnSessionAvailable;
+    TSessionConnected OnSessionConnected;
+    TSessionClosed OnSessionClosed;
+    TChangeState OnChangeState;
+    TDataAvailable OnDataAvailable;
+    TDataSent OnDataSent;
+    TSendData OnSendData;
+    TDnsLookupDone OnDnsLookupDone;
+    TNotifyEvent OnError;
+    TBgExceptionEvent OnBgException;
+    // Runs for the deferred destruction asked with PostDestroy: the owner frees the object
+    // here (nothing may touch it afterwards). Without a handler the socket is only closed.
+    TNotifyEvent OnDestroyLater;
+
+    // Endpoint properties: changing them needs a closed socket.
+    const std::string& Addr() const { return addrStr_; }
+    void SetAddr(const std::string& value);
+    const std::string& Port() const { return portStr_; }
+    virtual void SetPort(const std::string& value);
+    const std::string& Proto() const { return protoStr_; }
+    virtual void SetProto(const std::string& value);
+    const std::string& LocalAddr() const { return localAddrStr_; }
+    void SetLocalAddr(const std::string& value);
+    const std::string& LocalPort() const { return localPortStr_; }
+    void SetLocalPort(const std::string& value);
+
+    std::string PeerAddr() { return GetPeerAddr(); }
+    std::string PeerPort() { return GetPeerPort(); }
+    const std::string& DnsResult() const { return dnsResult_; }
+    const std::vector<std::string>& DnsResultList() const { return dnsResultList_; }
+    TSocketState State() const { return state_; }
+    int64_t ReadCount() const { return readCount_; }
+    int RcvdCount() { return GetRcvdCount(); }
+    int LastError() const { return lastError_; }
+    // The text of the last error reported through SignalError (also when OnError took it).
+    const std::string& LastErrorMessage() const { return lastErrorMessage_; }
+
+    bool MultiThreaded() const { return multiThreaded_; }
+    void SetMultiThreaded(bool value) { multiThreaded_ = value; }
+    TWSocketOptions ComponentOptions() const { return componentOptions_; }
+    void SetComponentOptions(TWSocketOptions value) { componentOptions_ = value; }
+    TSocketSendFlags SendFlags();
+    void SetSendFlags(TSocketSendFlags value);
+    TSocketLingerOnOff LingerOnOff() const { return lingerOnOff_; }
+    void SetLingerOnOff(TSocketLingerOnOff value) { lingerOnOff_ = value; }
+    int LingerTimeout() const { return lingerTimeout_; }
+    void SetLingerTimeout(int seconds) { lingerTimeout_ = seconds; }
+    bool Terminated() const { return terminated_; }
+
+    TSocket HSocket() const { return hSocket_; }
+    // The socket's own message endpoint.
+    platform::TargetId Window() const { return window_; }
+    const TSendQueue& SendQueue() const { return sendQueue_; }
+    bool AllSent() const { return allSent_; }
+
+    // Operations.
+    virtual void Connect();
+    virtual void Close();
+    virtual void PostClose();
+    virtual void PostDestroy();
+    virtual void Abort();
+    virtual void Flush();
+    virtual void WaitUntilClosed();
+    virtual void Listen();
+    virtual TSocket Accept();
+    virtual int Receive(void* buffer, int size);
+    virtual std::string ReceiveText();
+    virtual int ReceiveFrom(void* buffer, int size, sockaddr_in& from, int& fromLen);
+    virtual int Send(const void* data, int len);
+    virtual int SendTo(const sockaddr_in& dest, int destLen, const void* data, int len);
+    virtual int SendText(const std::string& text);
+    virtual void LookupHost(const std::string& hostName);
+    virtual void LookupAddress(const std::string& hostAddr);
+    virtual void CancelLookup();
+    virtual int GetPeerSockAddr(sockaddr_in& addr, int& len);
+    virtual std::string GetBoundPort();
+    virtual int GetSockName(sockaddr_in& addr, int& len);
+    virtual void Dup(TSocket handle);
+    virtual void Shutdown(int how);
+    virtual void SuspendEvents();
+    virtual void ResumeEvents();
+    virtual void PumpMessages();
+
+    void ApplyLinger();
+    // getsockopt on the open handle (the FTP engine reads SO_SNDBUF); 0 or -1.
+    int GetSockOpt(int level, int option, void* value, int& len);
+
+protected:
+    virtual void HandleMessage(const platform::Message& msg);
+    virtual void ResetDefaults();
+    virtual void FinishClose(bool shut, uint16_t error);
+    virtual int GetRcvdCount();
+    virtual void BindLocal();
+    virtual int RawSend(const void* data, int len);
+    virtual void SignalError(const std::string& message);
+    virtual void HandleEventException(const std::exception& e);
+    // Returns whether a handler ran.
+    virtual bool NotifyDataAvailable(uint16_t error);
+    virtual void NotifySessionAvailable(uint16_t error);
+    virtual void NotifySessionConnected(uint16_t error);
+    virtual void NotifySessionClosed(uint16_t error);
+    virtual void NotifyDataSent(uint16_t error);
+    virtual void NotifyChangeState(TSocketState oldState, TSocketState newState);
+    virtual void NotifyDnsLookupDone(uint16_t error);
+    virtual void NotifyError();
+    virtual int RawReceive(void* buffer, int size, int flags);
+    virtual int RawReceiveFrom(void* buffer, int size, int flags, sockaddr_in& from, int& fromLen);
+    virtual std::string GetPeerAddr();
+    virtual std::string GetPeerPort();
+
+    void SetState(TSocketState newState);
+    void ReportSocketError(const std::string& functionName);
+    void ServeReadable(uint16_t error);
+    void TryToSend();
+    void ClearSendQueue() { sendQueue_.Clear(); }
+    void QueueOutgoing(const void* data, int len) { sendQueue_.QueueOutgoing(data, len); }
+    bool Destroying() const { return destroying_; }
+
+    // Remote address: target of Connect, address of Listen, the peer after Accept.
+    sockaddr_in sin_{};
+    bool addrResolved_ = false;
+    bool portResolved_ = false;
+    bool localPortResolved_ = false;
+    uint16_t portNum_ = 0;
+    bool closeNotified_ = false;
+
+private:
+    void WndProc(const platform::Message& msg);
+    void HandleSocketEvent(uintptr_t handle, intptr_t lParam);
+    void HandleHostLookupDone(const platform::Message& msg);
+    void HandleAddrLookupDone(const platform::Message& msg);
+    bool OpenStreamOptions();
+    void PostWriteNotification();
+
+    platform::EventLoop* loop_;
+    platform::TargetId window_ = 0;
+
+    std::string dnsResult_;
+    std::vector<std::string> dnsResultList_;
+    TSocket acceptedHandle_ = kInvalidSocket;
+    TSendQueue sendQueue_;
+    int sendFlags_ = 0;
+    int lastError_ = 0;
+    std::string lastErrorMessage_;
+    platform::LookupRequest lookupRequest_ = 0;
+    uint32_t selectMask_ = 0;
+    TSocket hSocket_ = kInvalidSocket;
+
+    std::string addrStr_;
+    bool addrAssigned_ = false;
+    int addrFamily_ = AF_INET;
+    int proto_ = IPPROTO_TCP;
+    bool protoAssigned_ = true;
+    bool protoResolved_ = false;
+    std::string protoStr_ = "tcp";
+    std::string portStr_;
+    bool portAssigned_ = false;
+    std::string localPortStr_ = "0";
+    uint16_t localPortNum_ = 0;
+    std::string localAddrStr_ = "0.0.0.0";
+    int sockType_ = 1;  // SOCK_STREAM
+    TSocketLingerOnOff lingerOnOff_ = wsLingerOn;
+    int lingerTimeout_ = 0;
+    bool allSent_ = true;
+    int64_t readCount_ = 0;
+    bool suspended_ = false;
+    bool multiThreaded_ = false;
+    TWSocketOptions componentOptions_ = 0;
+    TSocketState state_ = wsClosed;
+    bool terminated_ = false;
+    bool destroying_ = false;
+};
+
+}  // namespace tarnwick::net

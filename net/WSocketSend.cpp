@@ -1,0 +1,111 @@
+// TCustomWSocket: the send side. Send never blocks and never refuses data: what the
+// network stack does not take at once waits in the send queue and goes out whenever the
+// stack signals room.
+#include "net/CustomWSocket.h"
+#include "platform/ErrorCodes.h"
+#include "platform/SocketNotifier.h"
+
+namespace tarnwick::net {
+
+using namespace platform;
+
+namespace {
+
+constexpr int kFlushWaitMs = 10;  // Flush sleeps at most this long between attempts
+
+// Send errors that mean the connection is gone.
+bool ConnectionLost(int code) {
+    return code == kErrConnReset || code == kErrNotSocket || code == kErrNotConn ||
+           code == kErrInvalidArgument || code == kErrConnAborted;
+}
+
+}  // namespace
+
+int TCustomWSocket::Send(const void* data, int len) {
+    if (state_ != wsConnected) {
+        SetSocketLastError(kErrNotConn);
+        ReportSocketError("Send");
+        return -1;
+    }
+    allSent_ = false;
+    int accepted = 0;
+    if (len > 0) {
+        QueueOutgoing(data, len);
+        accepted = len;
+    }
+    TryToSend();
+    // OnDataSent never fires inside Send: it comes from this posted notification.
+    if (allSent_) PostWriteNotification();
+    return accepted;
+}
+
+int TCustomWSocket::SendText(const std::string& text) {
+    return Send(text.data(), static_cast<int>(text.size()));
+}
+
+int TCustomWSocket::SendTo(const sockaddr_in& dest, int destLen, const void* data, int len) {
+    if (destLen < static_cast<int>(sizeof(sockaddr_in))) {
+        SetSocketLastError(kErrFault);
+        return kSocketError;
+    }
+    const int n = SocketSendTo(hSocket_, data, len, sendFlags_, dest);
+    if (n > 0 && OnSendData) OnSendData(this, n);
+    return n;
+}
+
+void TCustomWSocket::PostWriteNotification() {
+    loop_->Post(window_, MsgSocketEvent, hSocket_, MakeSelectReply(kFdWrite, 0));
+}
+
+int TCustomWSocket::RawSend(const void* data, int len) {
+    const int n = sockType_ == SOCK_DGRAM ? SocketSendTo(hSocket_, data, len, sendFlags_, sin_)
+                                          : SocketSend(hSocket_, data, len, sendFlags_);
+    if (n > 0 && OnSendData) OnSendData(this, n);
+    return n;
+}
+
+void TCustomWSocket::TryToSend() {
+    if (hSocket_ == kInvalidSocket || sendQueue_.Empty()) return;
+    for (;;) {
+        TBuffer& block = sendQueue_.Front();
+        int pending = 0;
+        const uint8_t* bytes = block.PeekPending(pending);
+        if (pending == 0) {
+            if (sendQueue_.BlockCount() == 1) {
+                allSent_ = true;  // the drained block stays for reuse
+                return;
+            }
+            sendQueue_.PopFront();
+            continue;
+        }
+        const int sent = RawSend(bytes, pending);
+        if (sent == 0) return;
+        if (sent < 0) {
+            const int code = SocketLastError();
+            if (ConnectionLost(code)) {
+                closeNotified_ = true;
+                Close();
+                NotifySessionClosed(static_cast<uint16_t>(code));
+            } else if (code != kErrWouldBlock) {
+                ReportSocketError("TryToSend failed");
+            }
+            return;  // would-block: the next write notification resumes
+        }
+        block.Consume(sent);
+        if (sent < pending) return;  // the stack is full: wait for the write notification
+        if (hSocket_ == kInvalidSocket || sendQueue_.Empty()) return;  // an OnSendData handler closed
+    }
+}
+
+void TCustomWSocket::Flush() {
+    while (hSocket_ != kInvalidSocket && !allSent_) {
+        // A queue without any block can never report all sent (a 0-byte Send before the
+        // first real one): nothing is waiting, so there is nothing to wait for.
+        if (sendQueue_.Empty()) break;
+        TryToSend();
+        if (allSent_ || hSocket_ == kInvalidSocket) break;
+        loop_->WaitAndPump(kFlushWaitMs);
+    }
+}
+
+}  // namespace tarnwick::net
