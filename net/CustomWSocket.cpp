@@ -149,7 +149,9 @@ int TCustomWSocket::GetPeerSockAddr(sockaddr_in& addr, int& len) {
     return SocketGetPeerName(hSocket_, &addr, &len);
 }
 
-int TCustomWSocket::GetSockName(sockaddr_in& addr, int& len) { return SocketGetSockName(hSocket_, &addr, &len); }
+int TCustomWSocket::GetSockName(sockaddr_in& addr, int& len) {
+    return SocketGetSockName(hSocket_, &addr, &len);
+}
 
 std::string TCustomWSocket::GetBoundPort() {
     if (state_ != wsBound && state_ != wsConnected && state_ != wsListening) return "error";
@@ -176,8 +178,8 @@ void TCustomWSocket::SignalError(const std::string& message) {
 
 void TCustomWSocket::ReportSocketError(const std::string& functionName) {
     const int code = SocketLastError();
-    const std::string text =
-        "Error " + std::to_string(code) + " in function " + functionName + "\r\n" + WinsockErrorText(code);
+    const std::string text = "Error " + std::to_string(code) + " in function " + functionName +
+                             "\r\n" + WinsockErrorText(code);
     if (code == kErrConnReset || code == kErrNotConn) {
         if (hSocket_ != kInvalidSocket) SocketClose(hSocket_);
         hSocket_ = kInvalidSocket;
@@ -500,7 +502,9 @@ void TCustomWSocket::FinishClose(bool shut, uint16_t error) {
     }
 }
 
-void TCustomWSocket::Close() { FinishClose(true, 0); }
+void TCustomWSocket::Close() {
+    FinishClose(true, 0);
+}
 
 void TCustomWSocket::Abort() {
     CancelLookup();
@@ -512,9 +516,13 @@ void TCustomWSocket::Abort() {
     FinishClose(false, 0);
 }
 
-void TCustomWSocket::PostClose() { loop_->Post(window_, MsgCloseLater, 0, 0); }
+void TCustomWSocket::PostClose() {
+    loop_->Post(window_, MsgCloseLater, 0, 0);
+}
 
-void TCustomWSocket::PostDestroy() { loop_->Post(window_, MsgDestroyLater, 0, 0); }
+void TCustomWSocket::PostDestroy() {
+    loop_->Post(window_, MsgDestroyLater, 0, 0);
+}
 
 void TCustomWSocket::Shutdown(int how) {
     if (hSocket_ != kInvalidSocket) SocketShutdown(hSocket_, how);
@@ -527,7 +535,8 @@ void TCustomWSocket::SuspendEvents() {
 
 void TCustomWSocket::ResumeEvents() {
     suspended_ = false;
-    if (hSocket_ != kInvalidSocket) SocketAsyncSelect(hSocket_, window_, MsgSocketEvent, selectMask_);
+    if (hSocket_ != kInvalidSocket)
+        SocketAsyncSelect(hSocket_, window_, MsgSocketEvent, selectMask_);
 }
 
 void TCustomWSocket::PumpMessages() {

@@ -58,16 +58,18 @@ using TSessionAvailable = std::function<void(TCustomWSocket* Sender, uint16_t Er
 using TDataAvailable = std::function<void(TCustomWSocket* Sender, uint16_t Error)>;
 using TDataSent = std::function<void(TCustomWSocket* Sender, uint16_t Error)>;
 using TSendData = std::function<void(TCustomWSocket* Sender, int BytesSent)>;
-using TChangeState = std::function<void(TCustomWSocket* Sender, TSocketState OldState, TSocketState NewState)>;
+using TChangeState =
+    std::function<void(TCustomWSocket* Sender, TSocketState OldState, TSocketState NewState)>;
 using TDnsLookupDone = std::function<void(TCustomWSocket* Sender, uint16_t Error)>;
 using TNotifyEvent = std::function<void(TCustomWSocket* Sender)>;
-using TBgExceptionEvent = std::function<void(TCustomWSocket* Sender, const std::exception& E, bool& CanClose)>;
+using TBgExceptionEvent =
+    std::function<void(TCustomWSocket* Sender, const std::exception& E, bool& CanClose)>;
 
 inline constexpr int kListenBacklog = 5;
 inline constexpr int kDrainChunk = 1024;  // reads that discard data nobody handles
 
 class TCustomWSocket {
-public:
+  public:
     TCustomWSocket();
     virtual ~TCustomWSocket();
     TCustomWSocket(const TCustomWSocket&) = delete;
@@ -161,7 +163,7 @@ public:
     // getsockopt on the open handle (the FTP engine reads SO_SNDBUF); 0 or -1.
     int GetSockOpt(int level, int option, void* value, int& len);
 
-protected:
+  protected:
     virtual void HandleMessage(const platform::Message& msg);
     virtual void ResetDefaults();
     virtual void FinishClose(bool shut, uint16_t error);
@@ -191,6 +193,10 @@ protected:
     void ClearSendQueue() { sendQueue_.Clear(); }
     void QueueOutgoing(const void* data, int len) { sendQueue_.QueueOutgoing(data, len); }
     bool Destroying() const { return destroying_; }
+    // Posts a message to the socket's own queue (deferred work of the socket itself).
+    void PostToSelf(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
+        loop_->Post(window_, msg, wParam, lParam);
+    }
 
     // Remote address: target of Connect, address of Listen, the peer after Accept.
     sockaddr_in sin_{};
@@ -200,7 +206,7 @@ protected:
     uint16_t portNum_ = 0;
     bool closeNotified_ = false;
 
-private:
+  private:
     void WndProc(const platform::Message& msg);
     void HandleSocketEvent(uintptr_t handle, intptr_t lParam);
     void HandleHostLookupDone(const platform::Message& msg);

@@ -8,7 +8,7 @@
 namespace tarnwick::net {
 
 class TCustomLineWSocket : public TCustomSocksWSocket {
-public:
+  public:
     TCustomLineWSocket() = default;
 };
 

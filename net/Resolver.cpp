@@ -15,8 +15,12 @@ constexpr size_t kMaxHostText = 256;
 constexpr size_t kMaxPortText = 32;   // this long or longer is refused
 constexpr size_t kMaxProtoText = 32;  // this long or longer is refused
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsBlank(char c) {
+    return static_cast<unsigned char>(c) <= ' ';
+}
 
 }  // namespace
 
@@ -80,19 +84,21 @@ uint32_t WSocketResolveHost(const std::string& inAddr) {
     const platform::NameAnswer answer = platform::CurrentNameService()->ByName(host);
     if (answer.error != 0 || answer.entry.addresses.empty()) {
         const int code = answer.error != 0 ? answer.error : platform::kErrNoData;
-        throw ESocketException(
-            Sprintf("WSocketResolveHost: Cannot convert host address '%s', Error #%d", host.c_str(), code));
+        throw ESocketException(Sprintf(
+            "WSocketResolveHost: Cannot convert host address '%s', Error #%d", host.c_str(), code));
     }
     return answer.entry.addresses.front();
 }
 
 int WSocketResolvePort(const std::string& port, const std::string& proto) {
-    if (port.empty() || port.size() >= kMaxPortText) throw ESocketException("WSocketResolvePort: Invalid Port.");
+    if (port.empty() || port.size() >= kMaxPortText)
+        throw ESocketException("WSocketResolvePort: Invalid Port.");
     if (IsDigit(port[0])) return LeadingNumber(port);
-    const auto found = platform::CurrentNameService()->ServicePort(TrimBlanks(port), TrimBlanks(proto));
+    const auto found =
+        platform::CurrentNameService()->ServicePort(TrimBlanks(port), TrimBlanks(proto));
     if (!found) {
-        throw ESocketException(Sprintf("WSocketResolvePort: Cannot convert port '%s', Error #%d", port.c_str(),
-                                       platform::kErrNoData));
+        throw ESocketException(Sprintf("WSocketResolvePort: Cannot convert port '%s', Error #%d",
+                                       port.c_str(), platform::kErrNoData));
     }
     return *found;
 }
@@ -105,8 +111,9 @@ int WSocketResolveProto(const std::string& proto) {
     if (!name.empty() && IsDigit(name[0])) return LeadingNumber(name);
     const auto found = platform::CurrentNameService()->ProtocolNumber(name);
     if (!found) {
-        throw ESocketException(Sprintf("WSocketResolveProto: Cannot convert protocol '%s', Error #%d",
-                                       name.c_str(), platform::kErrNoData));
+        throw ESocketException(
+            Sprintf("WSocketResolveProto: Cannot convert protocol '%s', Error #%d", name.c_str(),
+                    platform::kErrNoData));
     }
     return *found;
 }

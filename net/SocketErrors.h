@@ -14,7 +14,7 @@ std::string WinsockErrorText(int code);
 
 // The socket layer's exception: carries only a message.
 class ESocketException : public std::runtime_error {
-public:
+  public:
     explicit ESocketException(const std::string& message) : std::runtime_error(message) {}
 };
 

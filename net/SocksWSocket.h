@@ -8,7 +8,7 @@
 namespace tarnwick::net {
 
 class TCustomSocksWSocket : public TCustomWSocket {
-public:
+  public:
     TCustomSocksWSocket() = default;
 };
 

@@ -7,7 +7,7 @@
 namespace tarnwick::net {
 
 class TCustomSyncWSocket : public TCustomLineWSocket {
-public:
+  public:
     TCustomSyncWSocket() = default;
 };
 

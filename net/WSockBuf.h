@@ -15,7 +15,7 @@ inline constexpr int kBlockSize = 1514;  // capacity of each send block
 // when everything stored has been handed over both indexes drop to 0 and the whole block
 // is writable again. The capacity never changes.
 class TBuffer {
-public:
+  public:
     explicit TBuffer(int size = kBlockSize);
 
     // Copies as much of data as fits; returns the count copied (0 when full).
@@ -30,7 +30,7 @@ public:
     int ReadIndex() const { return readIndex_; }
     int Pending() const { return writeIndex_ - readIndex_; }
 
-private:
+  private:
     std::vector<uint8_t> data_;
     int writeIndex_ = 0;
     int readIndex_ = 0;
@@ -38,7 +38,7 @@ private:
 
 // The ordered chain of blocks of one socket (first = oldest). Blocks are never merged.
 class TSendQueue {
-public:
+  public:
     explicit TSendQueue(int blockSize = kBlockSize) : blockSize_(blockSize) {}
 
     // Appends len bytes: fills the last block, then new blocks of the block size.
@@ -53,7 +53,7 @@ public:
     int64_t PendingBytes() const;
     int BlockSize() const { return blockSize_; }
 
-private:
+  private:
     std::deque<std::unique_ptr<TBuffer>> blocks_;
     int blockSize_;
 };

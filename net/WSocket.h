@@ -14,7 +14,7 @@
 namespace tarnwick::net {
 
 class TWSocket : public TCustomSyncWSocket {
-public:
+  public:
     TWSocket() = default;
 };
 

@@ -179,7 +179,8 @@ int TCustomWSocket::RawReceive(void* buffer, int size, int flags) {
     return SocketRecv(hSocket_, buffer, size, flags);
 }
 
-int TCustomWSocket::RawReceiveFrom(void* buffer, int size, int flags, sockaddr_in& from, int& fromLen) {
+int TCustomWSocket::RawReceiveFrom(void* buffer, int size, int flags, sockaddr_in& from,
+                                   int& fromLen) {
     return SocketRecvFrom(hSocket_, buffer, size, flags, &from, &fromLen);
 }
 
@@ -232,7 +233,8 @@ void TCustomWSocket::WaitUntilClosed() {
         if (hSocket_ == kInvalidSocket) break;
         // Still open? A peek answers would-block while the connection is up and idle.
         char probe = 0;
-        if (SocketRecv(hSocket_, &probe, 1, MSG_PEEK) >= 0 || SocketLastError() != kErrWouldBlock) break;
+        if (SocketRecv(hSocket_, &probe, 1, MSG_PEEK) >= 0 || SocketLastError() != kErrWouldBlock)
+            break;
         PumpMessages();
     }
 }

@@ -93,7 +93,8 @@ void TCustomWSocket::TryToSend() {
         }
         block.Consume(sent);
         if (sent < pending) return;  // the stack is full: wait for the write notification
-        if (hSocket_ == kInvalidSocket || sendQueue_.Empty()) return;  // an OnSendData handler closed
+        if (hSocket_ == kInvalidSocket || sendQueue_.Empty())
+            return;  // an OnSendData handler closed
     }
 }
 

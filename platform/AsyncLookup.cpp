@@ -17,7 +17,7 @@ constexpr size_t kMaxWorkers = 4;
 
 // Process-wide pool of lookup threads, started on demand and joined at program end.
 class LookupWorkers {
-public:
+  public:
     ~LookupWorkers() {
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -37,7 +37,7 @@ public:
         }
     }
 
-private:
+  private:
     void Work() {
         std::unique_lock<std::mutex> lock(mutex_);
         for (;;) {
@@ -70,8 +70,11 @@ LookupRequest Start(TargetId target, uint32_t msg, std::function<NameAnswer(Name
     EventLoop& loop = EventLoop::Current();
     const LookupRequest request = loop.NewTicket();
     CrossThreadPoster poster = loop.Poster();
-    Workers().Submit([poster, target, msg, request, query = std::move(query)] {
-        auto answer = std::make_shared<NameAnswer>(query(*CurrentNameService()));
+    // The service is taken here, on the calling thread: the worker touches no process-wide
+    // state of the name service, which may be gone when a late query ends at program exit.
+    std::shared_ptr<NameService> service = CurrentNameService();
+    Workers().Submit([poster, target, msg, request, service, query = std::move(query)] {
+        auto answer = std::make_shared<NameAnswer>(query(*service));
         Message m;
         m.target = target;
         m.msg = msg;
@@ -91,7 +94,9 @@ LookupRequest StartHostLookup(TargetId target, uint32_t msg, const std::string& 
 }
 
 LookupRequest StartAddrLookup(TargetId target, uint32_t msg, uint32_t addressNetworkOrder) {
-    return Start(target, msg, [addressNetworkOrder](NameService& s) { return s.ByAddress(addressNetworkOrder); });
+    return Start(target, msg, [addressNetworkOrder](NameService& s) {
+        return s.ByAddress(addressNetworkOrder);
+    });
 }
 
 bool CancelLookup(LookupRequest request) {

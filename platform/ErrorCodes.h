@@ -6,7 +6,7 @@
 namespace tarnwick::platform {
 
 inline constexpr int kNoError = 0;
-inline constexpr int kErrInterrupted = 10004;        // also: lookup cancelled
+inline constexpr int kErrInterrupted = 10004;  // also: lookup cancelled
 inline constexpr int kErrBadFile = 10009;
 inline constexpr int kErrAccess = 10013;
 inline constexpr int kErrFault = 10014;

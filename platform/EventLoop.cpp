@@ -20,7 +20,7 @@ namespace tarnwick::platform {
 // The queue of one loop. Shared with other threads through CrossThreadPoster, so it
 // locks; it owns the eventfd that wakes the loop's epoll when a message arrives.
 class MessageQueue {
-public:
+  public:
     MessageQueue() {
         wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
         if (wakeFd_ < 0) throw std::runtime_error("eventfd failed");
@@ -67,7 +67,7 @@ public:
         std::erase_if(messages_, [target](const Message& m) { return m.target == target; });
     }
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::deque<Message> messages_;
     int wakeFd_ = -1;
@@ -140,9 +140,13 @@ bool EventLoop::Post(TargetId target, uint32_t msg, uintptr_t wParam, intptr_t l
     return true;
 }
 
-void EventLoop::Post(Message message) { queue_->Push(std::move(message)); }
+void EventLoop::Post(Message message) {
+    queue_->Push(std::move(message));
+}
 
-size_t EventLoop::PendingCount() const { return queue_->Size(); }
+size_t EventLoop::PendingCount() const {
+    return queue_->Size();
+}
 
 Ticket EventLoop::NewTicket() {
     static std::atomic<Ticket> next{1};
@@ -151,7 +155,9 @@ Ticket EventLoop::NewTicket() {
     return t;
 }
 
-bool EventLoop::RevokeTicket(Ticket ticket) { return tickets_.erase(ticket) != 0; }
+bool EventLoop::RevokeTicket(Ticket ticket) {
+    return tickets_.erase(ticket) != 0;
+}
 
 TimerId EventLoop::StartTimer(TargetId target, uint32_t msg, uint32_t intervalMs) {
     if (intervalMs == 0) intervalMs = 1;
@@ -235,7 +241,7 @@ bool EventLoop::DispatchOne() {
         ArmTimerFd();
     }
     auto h = handlers_.find(m.target);
-    if (h == handlers_.end()) return true;  // target gone
+    if (h == handlers_.end()) return true;                // target gone
     std::shared_ptr<MessageHandler> handler = h->second;  // survives an unregister inside
     (*handler)(m);
     return true;

@@ -45,16 +45,16 @@ class SocketNotifier;
 
 // Posts into one loop's queue from any thread. Posting to a loop that is gone does nothing.
 class CrossThreadPoster {
-public:
+  public:
     explicit CrossThreadPoster(std::shared_ptr<MessageQueue> queue) : queue_(std::move(queue)) {}
     void Post(Message message) const;
 
-private:
+  private:
     std::shared_ptr<MessageQueue> queue_;
 };
 
 class EventLoop {
-public:
+  public:
     EventLoop();
     ~EventLoop();
     EventLoop(const EventLoop&) = delete;
@@ -106,7 +106,7 @@ public:
     SocketNotifier& Notifier() { return *notifier_; }
     size_t PendingCount() const;
 
-private:
+  private:
     struct Timer {
         TargetId target;
         uint32_t msg;

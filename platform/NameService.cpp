@@ -15,7 +15,7 @@ namespace {
 constexpr size_t kDatabaseBuffer = 4096;  // scratch for the reentrant database calls
 
 class SystemNameService final : public NameService {
-public:
+  public:
     NameAnswer ByName(const std::string& name) override {
         NameAnswer answer;
         addrinfo hints{};
@@ -58,12 +58,13 @@ public:
         return answer;
     }
 
-    std::optional<int> ServicePort(const std::string& service, const std::string& protocol) override {
+    std::optional<int> ServicePort(const std::string& service,
+                                   const std::string& protocol) override {
         servent entry{};
         servent* found = nullptr;
         char buf[kDatabaseBuffer];
-        getservbyname_r(service.c_str(), protocol.empty() ? nullptr : protocol.c_str(), &entry,
-                        buf, sizeof(buf), &found);
+        getservbyname_r(service.c_str(), protocol.empty() ? nullptr : protocol.c_str(), &entry, buf,
+                        sizeof(buf), &found);
         if (found == nullptr) return std::nullopt;
         return static_cast<int>(ntohs(static_cast<uint16_t>(found->s_port)));
     }

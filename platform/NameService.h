@@ -22,13 +22,14 @@ struct NameAnswer {
 };
 
 class NameService {
-public:
+  public:
     virtual ~NameService() = default;
     virtual NameAnswer ByName(const std::string& name) = 0;
     virtual NameAnswer ByAddress(uint32_t addressNetworkOrder) = 0;
     // Port in host byte order; nothing when the service is unknown. An empty protocol
     // matches any protocol.
-    virtual std::optional<int> ServicePort(const std::string& service, const std::string& protocol) = 0;
+    virtual std::optional<int> ServicePort(const std::string& service,
+                                           const std::string& protocol) = 0;
     virtual std::optional<int> ProtocolNumber(const std::string& protocol) = 0;
 };
 

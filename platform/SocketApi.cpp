@@ -21,7 +21,7 @@ thread_local int tlsLastError = 0;
 
 // Process-wide: which generation of each fd is the live socket handle.
 class HandleTable {
-public:
+  public:
     TSocket Add(int fd) {
         std::lock_guard<std::mutex> lock(mutex_);
         uint32_t gen = nextGeneration_++;
@@ -42,7 +42,7 @@ public:
         generations_.erase(fd);
     }
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::unordered_map<int, uint32_t> generations_;
     uint32_t nextGeneration_ = 1;
@@ -58,7 +58,9 @@ int Fail(int code) {
     return kSocketError;
 }
 
-int FailErrno(int err) { return Fail(SocketErrorFromErrno(err)); }
+int FailErrno(int err) {
+    return Fail(SocketErrorFromErrno(err));
+}
 
 // The fd of s, or -1 with 10038 set.
 int FdOrFail(TSocket s) {
@@ -67,7 +69,9 @@ int FdOrFail(TSocket s) {
     return fd;
 }
 
-SocketNotifier& Notifier() { return EventLoop::Current().Notifier(); }
+SocketNotifier& Notifier() {
+    return EventLoop::Current().Notifier();
+}
 
 // Failures of a non-blocking connect that the original platform reports through the
 // connect notification rather than from the call.
@@ -77,10 +81,16 @@ bool ReportedLater(int err) {
 
 }  // namespace
 
-int SocketLastError() { return tlsLastError; }
-void SetSocketLastError(int code) { tlsLastError = code; }
+int SocketLastError() {
+    return tlsLastError;
+}
+void SetSocketLastError(int code) {
+    tlsLastError = code;
+}
 
-int SocketFd(TSocket s) { return Handles().Fd(s); }
+int SocketFd(TSocket s) {
+    return Handles().Fd(s);
+}
 
 TSocket SocketOpen(int family, int type, int protocol) {
     const int fd = socket(family, type | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol);
@@ -103,7 +113,8 @@ int SocketClose(TSocket s) {
 int SocketBind(TSocket s, const sockaddr_in& addr) {
     const int fd = FdOrFail(s);
     if (fd < 0) return kSocketError;
-    if (bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr)) != 0) return FailErrno(errno);
+    if (bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr)) != 0)
+        return FailErrno(errno);
     return 0;
 }
 
@@ -119,7 +130,8 @@ TSocket SocketAccept(TSocket s, sockaddr_in* addr, int* addrLen) {
     if (fd < 0) return kInvalidSocket;
     sockaddr_in peer{};
     socklen_t len = sizeof(peer);
-    const int newFd = accept4(fd, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    const int newFd =
+        accept4(fd, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
     const int err = errno;
     Notifier().Accepted(fd);
     if (newFd < 0) {
@@ -212,7 +224,8 @@ int SocketSetOpt(TSocket s, int level, int option, const void* value, int len) {
     const int fd = FdOrFail(s);
     if (fd < 0) return kSocketError;
     if (len < 0) return Fail(kErrFault);
-    if (setsockopt(fd, level, option, value, static_cast<socklen_t>(len)) != 0) return FailErrno(errno);
+    if (setsockopt(fd, level, option, value, static_cast<socklen_t>(len)) != 0)
+        return FailErrno(errno);
     return 0;
 }
 
@@ -265,7 +278,9 @@ int SocketAsyncSelect(TSocket s, TargetId target, uint32_t msg, uint32_t mask) {
     return 0;
 }
 
-uint32_t InetAddr(const std::string& text) { return inet_addr(text.c_str()); }
+uint32_t InetAddr(const std::string& text) {
+    return inet_addr(text.c_str());
+}
 
 std::string InetNtoa(uint32_t addressNetworkOrder) {
     char buf[INET_ADDRSTRLEN] = {};

@@ -141,16 +141,19 @@ void SocketNotifier::Forget(int fd) {
 
 void SocketNotifier::Notify(const Registration& reg, uint16_t event, int error) {
     if ((reg.mask & event) == 0 || reg.target == 0 || reg.msg == 0) return;
-    loop_.Post(reg.target, reg.msg, reg.handle, MakeSelectReply(event, static_cast<uint16_t>(error)));
+    loop_.Post(reg.target, reg.msg, reg.handle,
+               MakeSelectReply(event, static_cast<uint16_t>(error)));
 }
 
 uint32_t SocketNotifier::WantedEvents(int fd, const Registration& reg) const {
     if (reg.mask == 0) return 0;
     switch (reg.phase) {
         case Phase::Connecting:
-            return static_cast<uint32_t>(EPOLLOUT);  // completion, success or failure, shows as writable or error
+            return static_cast<uint32_t>(
+                EPOLLOUT);  // completion, success or failure, shows as writable or error
         case Phase::Listening:
-            return (reg.acceptArmed && (reg.mask & kFdAccept) != 0) ? static_cast<uint32_t>(EPOLLIN) : 0u;
+            return (reg.acceptArmed && (reg.mask & kFdAccept) != 0) ? static_cast<uint32_t>(EPOLLIN)
+                                                                    : 0u;
         case Phase::Connected: {
             if (reg.hangup) return 0;
             uint32_t events = 0;

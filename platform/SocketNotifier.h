@@ -32,13 +32,15 @@ inline constexpr uint16_t kFdClose = 32;
 inline intptr_t MakeSelectReply(uint16_t event, uint16_t error) {
     return static_cast<intptr_t>((static_cast<uint32_t>(error) << 16) | event);
 }
-inline uint16_t SelectEvent(intptr_t lParam) { return static_cast<uint16_t>(lParam & 0xFFFF); }
+inline uint16_t SelectEvent(intptr_t lParam) {
+    return static_cast<uint16_t>(lParam & 0xFFFF);
+}
 inline uint16_t SelectError(intptr_t lParam) {
     return static_cast<uint16_t>((static_cast<uint32_t>(lParam) >> 16) & 0xFFFF);
 }
 
 class SocketNotifier {
-public:
+  public:
     SocketNotifier(EventLoop& loop, int epollFd) : loop_(loop), epollFd_(epollFd) {}
     ~SocketNotifier();
     SocketNotifier(const SocketNotifier&) = delete;
@@ -62,7 +64,7 @@ public:
     void OnReady(int fd, uint32_t events);
     bool Watches(int fd) const { return regs_.count(fd) != 0; }
 
-private:
+  private:
     enum class Phase { Unconnected, Connecting, Connected, Listening, Failed };
 
     struct Registration {

@@ -28,10 +28,22 @@ TEST(Resolver, IsDottedQuad) {
         const char* text;
         bool dotted;
     } cases[] = {
-        {"1.2.3.4", true},        {" 10.1.2.3 ", true},  {"255.255.255.255", true}, {"0.0.0.0", true},
-        {"256.1.1.1", false},     {"1.2.3", false},      {"1.2.3.256", false},      {".1.2.3", false},
-        {"1.2.3.", false},        {"1..2.3", false},     {"1.2.3.4.5", false},      {"", false},
-        {"   ", false},           {"1.2.3.4x", false},   {"a.b.c.d", false},        {"1.2.3.4 5", false},
+        {"1.2.3.4", true},
+        {" 10.1.2.3 ", true},
+        {"255.255.255.255", true},
+        {"0.0.0.0", true},
+        {"256.1.1.1", false},
+        {"1.2.3", false},
+        {"1.2.3.256", false},
+        {".1.2.3", false},
+        {"1.2.3.", false},
+        {"1..2.3", false},
+        {"1.2.3.4.5", false},
+        {"", false},
+        {"   ", false},
+        {"1.2.3.4x", false},
+        {"a.b.c.d", false},
+        {"1.2.3.4 5", false},
         {"99999999999.1.1.1", false},
     };
     for (const auto& c : cases) EXPECT_EQ(IsDottedQuad(c.text), c.dotted) << "'" << c.text << "'";
@@ -62,13 +74,16 @@ TEST(Resolver, EverythingElseGoesToTheNameService) {
     EXPECT_EQ(WSocketResolveHost("1.2.3"), inet_addr("1.2.0.3"));
     EXPECT_EQ(RaisedText([] { WSocketResolveHost("256.1.1.1"); }),
               "WSocketResolveHost: Cannot convert host address '256.1.1.1', Error #11001");
-    EXPECT_EQ(names->Queries(), (std::vector<std::string>{"ftp.example.test", "1.2.3", "256.1.1.1"}));
+    EXPECT_EQ(names->Queries(),
+              (std::vector<std::string>{"ftp.example.test", "1.2.3", "256.1.1.1"}));
 }
 
 TEST(Resolver, HostTextLimits) {
-    EXPECT_EQ(RaisedText([] { WSocketResolveHost(""); }), "WSocketResolveHost: '' Invalid Hostname.");
+    EXPECT_EQ(RaisedText([] { WSocketResolveHost(""); }),
+              "WSocketResolveHost: '' Invalid Hostname.");
     const std::string tooLong(257, 'a');
-    EXPECT_EQ(RaisedText([&] { WSocketResolveHost(tooLong); }), "WSocketResolveHost: '" + tooLong + "' Invalid Hostname.");
+    EXPECT_EQ(RaisedText([&] { WSocketResolveHost(tooLong); }),
+              "WSocketResolveHost: '" + tooLong + "' Invalid Hostname.");
 }
 
 TEST(Resolver, Ports) {
@@ -76,8 +91,10 @@ TEST(Resolver, Ports) {
     EXPECT_EQ(WSocketResolvePort("21x", "tcp"), 21);
     EXPECT_EQ(WSocketResolvePort("ftp", "tcp"), 21);
     EXPECT_EQ(WSocketResolvePort("ftp", ""), 21);
-    EXPECT_EQ(RaisedText([] { WSocketResolvePort("", "tcp"); }), "WSocketResolvePort: Invalid Port.");
-    EXPECT_EQ(RaisedText([] { WSocketResolvePort(std::string(32, '1'), "tcp"); }), "WSocketResolvePort: Invalid Port.");
+    EXPECT_EQ(RaisedText([] { WSocketResolvePort("", "tcp"); }),
+              "WSocketResolvePort: Invalid Port.");
+    EXPECT_EQ(RaisedText([] { WSocketResolvePort(std::string(32, '1'), "tcp"); }),
+              "WSocketResolvePort: Invalid Port.");
     EXPECT_EQ(RaisedText([] { WSocketResolvePort("nosuchservice", "tcp"); }),
               "WSocketResolvePort: Cannot convert port 'nosuchservice', Error #11004");
 }
@@ -86,7 +103,8 @@ TEST(Resolver, Protocols) {
     EXPECT_EQ(WSocketResolveProto("tcp"), 6);
     EXPECT_EQ(WSocketResolveProto(" udp "), 17);
     EXPECT_EQ(WSocketResolveProto("6"), 6);
-    EXPECT_EQ(RaisedText([] { WSocketResolveProto(""); }), "WSocketResolveProto: Invalid Protocol.");
+    EXPECT_EQ(RaisedText([] { WSocketResolveProto(""); }),
+              "WSocketResolveProto: Invalid Protocol.");
     EXPECT_EQ(RaisedText([] { WSocketResolveProto("bogus"); }),
               "WSocketResolveProto: Cannot convert protocol 'bogus', Error #11004");
 }

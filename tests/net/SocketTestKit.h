@@ -19,24 +19,33 @@ using tarnwick::testing::PumpFor;
 using tarnwick::testing::PumpUntil;
 
 inline const char* StateName(TSocketState s) {
-    static const char* const kNames[] = {"wsInvalidState", "wsOpened",    "wsBound",     "wsConnecting",
-                                         "wsConnected",    "wsAccepting", "wsListening", "wsClosed"};
+    static const char* const kNames[] = {"wsInvalidState", "wsOpened",    "wsBound",
+                                         "wsConnecting",   "wsConnected", "wsAccepting",
+                                         "wsListening",    "wsClosed"};
     return kNames[s];
 }
 
 // Records the socket's events as short texts: "state:wsClosed>wsOpened", "connected:0",
 // "closed:0", "sent:0", "available:0", "dns:0", "error".
 class EventLog {
-public:
+  public:
     void Attach(TCustomWSocket& s) {
         s.OnChangeState = [this](TCustomWSocket*, TSocketState o, TSocketState n) {
             Add(std::string("state:") + StateName(o) + ">" + StateName(n));
         };
-        s.OnSessionConnected = [this](TCustomWSocket*, uint16_t e) { Add("connected:" + std::to_string(e)); };
-        s.OnSessionClosed = [this](TCustomWSocket*, uint16_t e) { Add("closed:" + std::to_string(e)); };
+        s.OnSessionConnected = [this](TCustomWSocket*, uint16_t e) {
+            Add("connected:" + std::to_string(e));
+        };
+        s.OnSessionClosed = [this](TCustomWSocket*, uint16_t e) {
+            Add("closed:" + std::to_string(e));
+        };
         s.OnDataSent = [this](TCustomWSocket*, uint16_t e) { Add("sent:" + std::to_string(e)); };
-        s.OnSessionAvailable = [this](TCustomWSocket*, uint16_t e) { Add("available:" + std::to_string(e)); };
-        s.OnDnsLookupDone = [this](TCustomWSocket*, uint16_t e) { Add("dns:" + std::to_string(e)); };
+        s.OnSessionAvailable = [this](TCustomWSocket*, uint16_t e) {
+            Add("available:" + std::to_string(e));
+        };
+        s.OnDnsLookupDone = [this](TCustomWSocket*, uint16_t e) {
+            Add("dns:" + std::to_string(e));
+        };
     }
     void Add(const std::string& entry) { entries.push_back(entry); }
     int Count(const std::string& entry) const {
@@ -61,7 +70,7 @@ public:
 // Listens on 127.0.0.1 with a port the system picks; each connection that comes in is
 // accepted and adopted (Dup) into `conn`, which the test prepares beforehand.
 class LoopbackServer {
-public:
+  public:
     LoopbackServer() {
         listener.SetProto("tcp");
         listener.SetAddr("127.0.0.1");

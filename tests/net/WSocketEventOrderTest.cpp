@@ -19,7 +19,8 @@ TEST(WSocketEventOrder, SuccessfulConnect) {
     EventLog log;
     log.Attach(client);
     ConnectTo(client, server.PortText());
-    EXPECT_EQ(log.entries, (std::vector<std::string>{"state:wsClosed>wsOpened", "state:wsOpened>wsConnecting"}));
+    EXPECT_EQ(log.entries,
+              (std::vector<std::string>{"state:wsClosed>wsOpened", "state:wsOpened>wsConnecting"}));
     EXPECT_EQ(client.State(), wsConnecting);
     ASSERT_TRUE(PumpUntil([&] { return log.Has("connected:0"); }));
     ASSERT_GE(log.entries.size(), 4u);
@@ -38,9 +39,10 @@ TEST(WSocketEventOrder, RefusedConnect) {
     ConnectTo(client, ClosedPort());
     ASSERT_TRUE(PumpUntil([&] { return log.Has("closed:0"); }));
     PumpFor(50);
-    EXPECT_EQ(log.entries, (std::vector<std::string>{"state:wsClosed>wsOpened", "state:wsOpened>wsConnecting",
-                                                     "state:wsConnecting>wsConnected", "connected:10061",
-                                                     "state:wsConnected>wsClosed", "closed:0"}));
+    EXPECT_EQ(log.entries,
+              (std::vector<std::string>{"state:wsClosed>wsOpened", "state:wsOpened>wsConnecting",
+                                        "state:wsConnecting>wsConnected", "connected:10061",
+                                        "state:wsConnected>wsClosed", "closed:0"}));
     EXPECT_EQ(client.State(), wsClosed);
 }
 
@@ -54,7 +56,8 @@ TEST(WSocketEventOrder, PeerCloseOffersUnreadDataFirstAndClosesOnce) {
     client.OnDataAvailable = [&](TCustomWSocket* s, uint16_t e) {
         char buf[4096];
         const int n = s->Receive(buf, sizeof(buf));
-        log.Add("data:" + std::to_string(e) + ":" + std::to_string(n) + ":" + StateName(s->State()));
+        log.Add("data:" + std::to_string(e) + ":" + std::to_string(n) + ":" +
+                StateName(s->State()));
         if (n > 0) received.append(buf, static_cast<size_t>(n));
     };
     ConnectTo(client, server.PortText());
@@ -102,8 +105,8 @@ TEST(WSocketEventOrder, LocalCloseFromInsideAHandler) {
     server.conn.SendText("hello");
     ASSERT_TRUE(PumpUntil([&] { return log.Has("after-close"); }));
     PumpFor(80);  // the peer's reaction must not raise anything more
-    EXPECT_EQ(log.entries,
-              (std::vector<std::string>{"data", "state:wsConnected>wsClosed", "closed:0", "after-close"}));
+    EXPECT_EQ(log.entries, (std::vector<std::string>{"data", "state:wsConnected>wsClosed",
+                                                     "closed:0", "after-close"}));
     EXPECT_EQ(client.State(), wsClosed);
     EXPECT_EQ(client.Proto(), "tcp");  // defaults restored
     EXPECT_EQ(client.LocalPort(), "0");
@@ -130,9 +133,10 @@ TEST(WSocketEventOrder, DupOfAnAcceptedHandleRaisesNoSessionConnected) {
     TWSocket peer;
     ConnectTo(peer, data.GetBoundPort());
     ASSERT_TRUE(PumpUntil([&] { return data.State() == wsConnected; }));
-    EXPECT_EQ(log.entries, (std::vector<std::string>{"state:wsClosed>wsBound", "state:wsBound>wsListening",
-                                                     "available", "state:wsListening>wsClosed", "closed:0",
-                                                     "state:wsClosed>wsConnected"}));
+    EXPECT_EQ(log.entries,
+              (std::vector<std::string>{"state:wsClosed>wsBound", "state:wsBound>wsListening",
+                                        "available", "state:wsListening>wsClosed", "closed:0",
+                                        "state:wsClosed>wsConnected"}));
     ASSERT_TRUE(PumpUntil([&] { return peer.State() == wsConnected; }));
     peer.SendText("over the adopted handle");
     ASSERT_TRUE(PumpUntil([&] { return got.size() == 23; }));
@@ -158,9 +162,12 @@ TEST(WSocketEventOrder, NotificationsForAnEarlierHandleAreDropped) {
     dataCalls = 0;
     // A close and a read notification queued for the first handle arrive now.
     auto& loop = platform::EventLoop::Current();
-    loop.Post(client.Window(), MsgSocketEvent, first, platform::MakeSelectReply(platform::kFdClose, 0));
-    loop.Post(client.Window(), MsgSocketEvent, first, platform::MakeSelectReply(platform::kFdRead, 0));
-    loop.Post(client.Window(), MsgSocketEvent, first, platform::MakeSelectReply(platform::kFdConnect, 10061));
+    loop.Post(client.Window(), MsgSocketEvent, first,
+              platform::MakeSelectReply(platform::kFdClose, 0));
+    loop.Post(client.Window(), MsgSocketEvent, first,
+              platform::MakeSelectReply(platform::kFdRead, 0));
+    loop.Post(client.Window(), MsgSocketEvent, first,
+              platform::MakeSelectReply(platform::kFdConnect, 10061));
     PumpFor(30);
     EXPECT_TRUE(log.entries.empty()) << log.Text();
     EXPECT_EQ(dataCalls, 0);
@@ -253,7 +260,9 @@ TEST(WSocketEventOrder, ExceptionInAHandlerAbortsUnlessBgExceptionKeepsTheSocket
         EventLog log;
         log.Attach(client);
         std::string seen;
-        client.OnSessionConnected = [](TCustomWSocket*, uint16_t) { throw ESocketException("handler failed"); };
+        client.OnSessionConnected = [](TCustomWSocket*, uint16_t) {
+            throw ESocketException("handler failed");
+        };
         client.OnBgException = [&](TCustomWSocket*, const std::exception& e, bool& canClose) {
             seen = e.what();
             if (keep) canClose = false;

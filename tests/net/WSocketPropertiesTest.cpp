@@ -41,10 +41,14 @@ TEST(WSocketProperties, SettersWhileOpenReportAndKeepTheOldValue) {
         std::function<std::string()> get;
         std::string old;
     } cases[] = {
-        {"Cannot change Addr if not closed", [&] { s.SetAddr("10.0.0.1"); }, [&] { return s.Addr(); }, "127.0.0.1"},
-        {"Cannot change Port if not closed", [&] { s.SetPort("21"); }, [&] { return s.Port(); }, "0"},
-        {"Cannot change Proto if not closed", [&] { s.SetProto("udp"); }, [&] { return s.Proto(); }, "tcp"},
-        {"Cannot change LocalPort if not closed", [&] { s.SetLocalPort("2000"); }, [&] { return s.LocalPort(); }, "0"},
+        {"Cannot change Addr if not closed", [&] { s.SetAddr("10.0.0.1"); },
+         [&] { return s.Addr(); }, "127.0.0.1"},
+        {"Cannot change Port if not closed", [&] { s.SetPort("21"); }, [&] { return s.Port(); },
+         "0"},
+        {"Cannot change Proto if not closed", [&] { s.SetProto("udp"); }, [&] { return s.Proto(); },
+         "tcp"},
+        {"Cannot change LocalPort if not closed", [&] { s.SetLocalPort("2000"); },
+         [&] { return s.LocalPort(); }, "0"},
         {"Cannot change LocalAddr if not closed", [&] { s.SetLocalAddr("127.0.0.1"); },
          [&] { return s.LocalAddr(); }, "0.0.0.0"},
     };
@@ -77,7 +81,8 @@ TEST(WSocketProperties, AddrAndPortAreTrimmedAndMustBeAssignedAgainAfterAClose) 
     ASSERT_TRUE(PumpUntil([&] { return s.State() == wsConnected; }));
     s.Close();
     EXPECT_EQ(s.Port(), server.PortText());  // the text stays ...
-    EXPECT_EQ(RaisedText([&] { s.Connect(); }), "Connect: No Port Specified");  // ... but is not assigned
+    EXPECT_EQ(RaisedText([&] { s.Connect(); }),
+              "Connect: No Port Specified");  // ... but is not assigned
     s.SetPort(server.PortText());
     EXPECT_EQ(RaisedText([&] { s.Connect(); }), "Connect: No IP Address Specified");
     s.SetAddr("127.0.0.1");
@@ -94,7 +99,8 @@ TEST(WSocketProperties, LocalAddrTakesOnlyNumericAddresses) {
     EXPECT_EQ(s.LocalAddr(), "0.0.0.0");
     s.SetLocalAddr("127.000.0.1");
     EXPECT_EQ(s.LocalAddr(), "127.0.0.1");  // stored in canonical form
-    EXPECT_EQ(RaisedText([&] { s.SetLocalAddr("localhost"); }), "SetLocalAddr(): Invalid IP address");
+    EXPECT_EQ(RaisedText([&] { s.SetLocalAddr("localhost"); }),
+              "SetLocalAddr(): Invalid IP address");
     EXPECT_EQ(s.LocalAddr(), "127.0.0.1");
     s.OnError = [](TCustomWSocket*) {};
     s.SetLocalAddr("not an address");
@@ -105,7 +111,8 @@ TEST(WSocketProperties, SendFlagsAndDefaultsAfterClose) {
     TWSocket s;
     s.SetSendFlags(wsSendUrgent);
     EXPECT_EQ(s.SendFlags(), wsSendUrgent);
-    EXPECT_EQ(RaisedText([&] { s.SetSendFlags(static_cast<TSocketSendFlags>(7)); }), "Invalid SendFlags");
+    EXPECT_EQ(RaisedText([&] { s.SetSendFlags(static_cast<TSocketSendFlags>(7)); }),
+              "Invalid SendFlags");
     EXPECT_EQ(s.SendFlags(), wsSendUrgent);
 
     LoopbackServer server;
@@ -139,7 +146,8 @@ TEST(WSocketProperties, ResolutionFailuresInConnectAndListen) {
 
 TEST(WSocketProperties, ListenPreconditionsAndABusyPort) {
     TWSocket s;
-    EXPECT_EQ(RaisedText([&] { s.Listen(); }), "Error 10022 in function listen: port not assigned\r\nInvalid argument");
+    EXPECT_EQ(RaisedText([&] { s.Listen(); }),
+              "Error 10022 in function listen: port not assigned\r\nInvalid argument");
     s.SetPort("0");
     EXPECT_EQ(RaisedText([&] { s.Listen(); }),
               "Error 10022 in function listen: address not assigned\r\nInvalid argument");
@@ -151,14 +159,16 @@ TEST(WSocketProperties, ListenPreconditionsAndABusyPort) {
     TWSocket second;
     second.SetAddr("127.0.0.1");
     second.SetPort(busy.s.GetBoundPort());
-    EXPECT_EQ(RaisedText([&] { second.Listen(); }), "Error 10048 in function Bind\r\nAddress already in use");
+    EXPECT_EQ(RaisedText([&] { second.Listen(); }),
+              "Error 10048 in function Bind\r\nAddress already in use");
     EXPECT_EQ(second.State(), wsClosed);
     EXPECT_EQ(second.HSocket(), kInvalidSocket);  // nothing left open
 }
 
 TEST(WSocketProperties, DupAndAcceptRefuseBadInput) {
     TWSocket s;
-    EXPECT_EQ(RaisedText([&] { s.Dup(kInvalidSocket); }), "Error 10022 in function Dup\r\nInvalid argument");
+    EXPECT_EQ(RaisedText([&] { s.Dup(kInvalidSocket); }),
+              "Error 10022 in function Dup\r\nInvalid argument");
     EXPECT_EQ(RaisedText([&] { s.Dup(0); }), "Error 10022 in function Dup\r\nInvalid argument");
     EXPECT_EQ(RaisedText([&] { s.Accept(); }),
               "Error 10022 in function not a listening socket\r\nInvalid argument");
@@ -206,7 +216,8 @@ TEST(WSocketProperties, OperationsOnAClosedSocketNeverCrash) {
     EXPECT_GE(errors, 3);
 
     TWSocket raising;  // without OnError the misuse raises, with the same texts
-    EXPECT_EQ(RaisedText([&] { raising.Send("x", 1); }), "Error 10057 in function Send\r\nSocket is not connected");
+    EXPECT_EQ(RaisedText([&] { raising.Send("x", 1); }),
+              "Error 10057 in function Send\r\nSocket is not connected");
     EXPECT_EQ(RaisedText([&] { raising.RcvdCount(); }),
               "Error 10038 in function ioctlSocket\r\nSocket operation on non-socket");
     EXPECT_EQ(RaisedText([&] { raising.ApplyLinger(); }), "Cannot set linger option at this time");
@@ -227,8 +238,9 @@ TEST(WSocketDatagram, ListenAndConnectOverUdp) {
     receiver.SetAddr("127.0.0.1");
     receiver.SetPort("0");
     receiver.Listen();
-    EXPECT_EQ(log.entries, (std::vector<std::string>{"state:wsClosed>wsBound", "state:wsBound>wsListening",
-                                                     "state:wsListening>wsConnected", "connected:0"}));
+    EXPECT_EQ(log.entries,
+              (std::vector<std::string>{"state:wsClosed>wsBound", "state:wsBound>wsListening",
+                                        "state:wsListening>wsConnected", "connected:0"}));
     std::string got;
     std::string from;
     receiver.OnDataAvailable = [&](TCustomWSocket* s, uint16_t) {

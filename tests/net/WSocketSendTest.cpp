@@ -64,7 +64,8 @@ TEST(WSocketSend, SlowPeerGetsEveryByteInOrderAndDataSentFiresOnce) {
     std::vector<uint8_t> got;
     p.server.conn.SuspendEvents();  // the peer stops reading
     const std::vector<uint8_t> bytes = Pattern(kBigSend, 2);
-    EXPECT_EQ(p.client.Send(bytes.data(), static_cast<int>(bytes.size())), static_cast<int>(kBigSend));
+    EXPECT_EQ(p.client.Send(bytes.data(), static_cast<int>(bytes.size())),
+              static_cast<int>(kBigSend));
     PumpFor(100);
     EXPECT_GT(p.client.SendQueue().PendingBytes(), 0);  // the kernel buffers are full
     EXPECT_FALSE(p.log.Has("sent:0"));

@@ -19,7 +19,8 @@ constexpr uint32_t kMsgDone = kMsgUser + 2;
 
 struct Answers {
     std::vector<Message> got;
-    TargetId target = EventLoop::Current().RegisterTarget([this](const Message& m) { got.push_back(m); });
+    TargetId target =
+        EventLoop::Current().RegisterTarget([this](const Message& m) { got.push_back(m); });
     ~Answers() { EventLoop::Current().UnregisterTarget(target); }
 };
 

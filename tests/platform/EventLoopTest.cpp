@@ -26,7 +26,9 @@ bool FdReadable(int fd) {
 struct Recorder {
     std::vector<std::string> log;
     MessageHandler Handler(const std::string& name) {
-        return [this, name](const Message& m) { log.push_back(name + ":" + std::to_string(m.wParam)); };
+        return [this, name](const Message& m) {
+            log.push_back(name + ":" + std::to_string(m.wParam));
+        };
     }
 };
 
@@ -84,7 +86,8 @@ TEST(EventLoop, PumpIsReentrantAndKeepsTheOrder) {
     loop.Post(t, kMsgA, 2, 0);
     loop.Post(t, kMsgA, 3, 0);
     loop.PumpMessages();
-    EXPECT_EQ(log, (std::vector<std::string>{"begin1", "begin2", "end2", "begin3", "end3", "end1"}));
+    EXPECT_EQ(log,
+              (std::vector<std::string>{"begin1", "begin2", "end2", "begin3", "end3", "end1"}));
     loop.UnregisterTarget(t);
 }
 
@@ -112,7 +115,8 @@ TEST(EventLoop, MessagesFromOtherThreadsArriveInOrderAndWakeTheLoop) {
     });
     EXPECT_TRUE(PumpUntil([&] { return got.size() == kCount; }));
     worker.join();
-    for (int i = 0; i < kCount; ++i) ASSERT_EQ(got[static_cast<size_t>(i)], static_cast<uintptr_t>(i));
+    for (int i = 0; i < kCount; ++i)
+        ASSERT_EQ(got[static_cast<size_t>(i)], static_cast<uintptr_t>(i));
     loop.UnregisterTarget(t);
 }
 

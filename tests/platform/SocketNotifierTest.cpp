@@ -75,7 +75,8 @@ struct Pair {
         EXPECT_EQ(SocketAsyncSelect(c, client.target, kMsgSock, kAll), 0);
         EXPECT_EQ(SocketConnect(c, Loopback(port)), kSocketError);
         EXPECT_EQ(SocketLastError(), kErrWouldBlock);
-        EXPECT_TRUE(PumpUntil([&] { return client.Count(kFdWrite) == 1 && accepts.Count(kFdAccept) == 1; }));
+        EXPECT_TRUE(PumpUntil(
+            [&] { return client.Count(kFdWrite) == 1 && accepts.Count(kFdAccept) == 1; }));
         a = SocketAccept(listener, nullptr, nullptr);
         EXPECT_NE(a, kInvalidSocket);
     }

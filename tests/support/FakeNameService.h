@@ -20,7 +20,7 @@
 namespace tarnwick::testing {
 
 class FakeNameService : public platform::NameService {
-public:
+  public:
     FakeNameService() {
         platform::SetNameService(nullptr);
         system_ = platform::CurrentNameService();
@@ -78,14 +78,15 @@ public:
         answer.entry.addresses.push_back(address);
         return answer;
     }
-    std::optional<int> ServicePort(const std::string& service, const std::string& protocol) override {
+    std::optional<int> ServicePort(const std::string& service,
+                                   const std::string& protocol) override {
         return system_->ServicePort(service, protocol);
     }
     std::optional<int> ProtocolNumber(const std::string& protocol) override {
         return system_->ProtocolNumber(protocol);
     }
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::condition_variable released_;
     std::map<std::string, std::vector<std::string>> hosts_;
@@ -97,13 +98,15 @@ private:
 
 // Installs a FakeNameService for the scope; the system's resolver comes back afterwards.
 class ScopedFakeNameService {
-public:
-    ScopedFakeNameService() : fake_(std::make_shared<FakeNameService>()) { platform::SetNameService(fake_); }
+  public:
+    ScopedFakeNameService() : fake_(std::make_shared<FakeNameService>()) {
+        platform::SetNameService(fake_);
+    }
     ~ScopedFakeNameService() { platform::SetNameService(nullptr); }
     FakeNameService& operator*() { return *fake_; }
     FakeNameService* operator->() { return fake_.get(); }
 
-private:
+  private:
     std::shared_ptr<FakeNameService> fake_;
 };
 
