@@ -74,7 +74,8 @@ void TCustomWSocket::HandleEventException(const std::exception& e) {
 }
 
 void TCustomWSocket::HandleSocketEvent(uintptr_t handle, intptr_t lParam) {
-    if (handle != hSocket_ || suspended_) return;  // stale: issued for an earlier handle
+    // Stale (issued for an earlier handle, or for none), or events suspended.
+    if (handle != hSocket_ || hSocket_ == kInvalidSocket || suspended_) return;
     const uint16_t events = SelectEvent(lParam);
     const uint16_t error = SelectError(lParam);
     // A handler may close the socket or adopt another handle; the remaining bits then no

@@ -35,7 +35,7 @@ int TCustomWSocket::Send(const void* data, int len) {
     }
     TryToSend();
     // OnDataSent never fires inside Send: it comes from this posted notification.
-    if (allSent_) PostWriteNotification();
+    if (allSent_ && hSocket_ != kInvalidSocket) PostWriteNotification();
     return accepted;
 }
 

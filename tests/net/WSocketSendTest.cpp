@@ -179,3 +179,25 @@ TEST(WSocketSend, SixtyFourMebibytesBothWaysAtOnceArriveIdentical) {
 
 }  // namespace
 }  // namespace tarnwick::net
+
+namespace tarnwick::net {
+namespace {
+
+using namespace testkit;
+
+TEST(WSocketSend, AConnectionLostInsideSendRaisesNoDataSentAfterwards) {
+    ConnectedPair p;
+    p.client.SuspendEvents();  // the reset below is not noticed before the next Send
+    p.server.conn.Close();     // linger on, 0 seconds: the peer resets the connection
+    PumpFor(30);
+    EXPECT_EQ(p.client.SendText("late"), 4);
+    EXPECT_EQ(p.client.State(), wsClosed);
+    PumpFor(50);
+    EXPECT_EQ(p.log.Count("sent:0"), 0) << p.log.Text();
+    int closes = 0;
+    for (const auto& e : p.log.entries) closes += (e.rfind("closed:", 0) == 0);
+    EXPECT_EQ(closes, 1) << p.log.Text();
+}
+
+}  // namespace
+}  // namespace tarnwick::net
