@@ -106,6 +106,16 @@ int SocketClose(TSocket s) {
     if (fd < 0) return kSocketError;
     Notifier().Forget(fd);
     Handles().Remove(fd);
+    // A lingering close with a timeout would block this thread (the event loop's) until
+    // the unsent bytes are out or the time is up; the kernel delivers them in the
+    // background after a normal close instead. A zero timeout (reset) is left alone.
+    linger value{};
+    socklen_t len = sizeof(value);
+    if (getsockopt(fd, SOL_SOCKET, SO_LINGER, &value, &len) == 0 && value.l_onoff != 0 &&
+        value.l_linger > 0) {
+        value.l_onoff = 0;
+        setsockopt(fd, SOL_SOCKET, SO_LINGER, &value, sizeof(value));
+    }
     close(fd);  // the fd is released whatever close() answers
     return 0;
 }

@@ -12,6 +12,7 @@
 
 #include "platform/ErrorCodes.h"
 #include "platform/SocketApi.h"
+#include "platform/TickCount.h"
 #include "tests/support/PumpUntil.h"
 
 namespace tarnwick::platform {
@@ -260,6 +261,35 @@ TEST(SocketApi, AddressConversions) {
     EXPECT_EQ(InetAddr("255.255.255.255"), INADDR_NONE);
     EXPECT_EQ(InetAddr("host.example"), INADDR_NONE);
     EXPECT_EQ(InetNtoa(InetAddr("1.2.3")), "1.2.0.3");  // the classic short form
+}
+
+}  // namespace
+}  // namespace tarnwick::platform
+
+namespace tarnwick::platform {
+namespace {
+
+TEST(SocketApi, ALingeringCloseNeverBlocksAndStillDeliversEverything) {
+    Pair p;
+    linger wait{1, 10};
+    ASSERT_EQ(SocketSetOpt(p.c, SOL_SOCKET, SO_LINGER, &wait, sizeof(wait)), 0);
+    const std::vector<char> chunk(64 * 1024, 'l');
+    size_t queued = 0;
+    int n;
+    while ((n = SocketSend(p.c, chunk.data(), static_cast<int>(chunk.size()), 0)) > 0)
+        queued += static_cast<size_t>(n);
+    const uint64_t start = GetTickCount();
+    EXPECT_EQ(SocketClose(p.c), 0);  // the peer reads nothing yet: a lingering close would wait
+    p.c = kInvalidSocket;
+    EXPECT_LT(GetTickCount() - start, 1000u);
+    std::vector<char> sink(256 * 1024);
+    size_t got = 0;
+    ASSERT_TRUE(PumpUntil([&] {
+        while ((n = SocketRecv(p.a, sink.data(), static_cast<int>(sink.size()), 0)) > 0)
+            got += static_cast<size_t>(n);
+        return n == 0;  // end of stream
+    }));
+    EXPECT_EQ(got, queued);
 }
 
 }  // namespace
