@@ -45,37 +45,34 @@ TCustomWSocket::~TCustomWSocket() {
 
 // ---- properties -------------------------------------------------------------------------
 
-void TCustomWSocket::SetAddr(const std::string& value) {
-    if (addrAssigned_ && value == addrStr_) return;
+// The rule shared by Addr, Port and Proto: the same text again changes nothing; a change
+// needs a closed socket; the text is stored trimmed, and a non-empty one is assigned and
+// not yet resolved.
+void TCustomWSocket::AssignEndpointText(const std::string& value, std::string& text, bool& assigned,
+                                        bool& resolved, const char* refusal) {
+    if (assigned && value == text) return;
     if (state_ != wsClosed) {
-        SignalError("Cannot change Addr if not closed");
+        SignalError(refusal);
         return;
     }
-    addrStr_ = TrimBlanks(value);
-    addrResolved_ = false;
-    addrAssigned_ = !addrStr_.empty();
+    text = TrimBlanks(value);
+    resolved = false;
+    assigned = !text.empty();
+}
+
+void TCustomWSocket::SetAddr(const std::string& value) {
+    AssignEndpointText(value, addrStr_, addrAssigned_, addrResolved_,
+                       "Cannot change Addr if not closed");
 }
 
 void TCustomWSocket::SetPort(const std::string& value) {
-    if (portAssigned_ && value == portStr_) return;
-    if (state_ != wsClosed) {
-        SignalError("Cannot change Port if not closed");
-        return;
-    }
-    portStr_ = TrimBlanks(value);
-    portResolved_ = false;
-    portAssigned_ = !portStr_.empty();
+    AssignEndpointText(value, portStr_, portAssigned_, portResolved_,
+                       "Cannot change Port if not closed");
 }
 
 void TCustomWSocket::SetProto(const std::string& value) {
-    if (protoAssigned_ && value == protoStr_) return;
-    if (state_ != wsClosed) {
-        SignalError("Cannot change Proto if not closed");
-        return;
-    }
-    protoStr_ = TrimBlanks(value);
-    protoResolved_ = false;
-    protoAssigned_ = !protoStr_.empty();
+    AssignEndpointText(value, protoStr_, protoAssigned_, protoResolved_,
+                       "Cannot change Proto if not closed");
 }
 
 void TCustomWSocket::SetLocalPort(const std::string& value) {
@@ -274,6 +271,29 @@ bool TCustomWSocket::OpenStreamOptions() {
     return true;
 }
 
+// Resolves what is not yet resolved, in this order: protocol, port, local port (for a
+// connect only), address. Raises the resolvers' exceptions.
+void TCustomWSocket::ResolveEndpoint(bool withLocalPort) {
+    if (!protoResolved_) {
+        proto_ = WSocketResolveProto(protoStr_);
+        sockType_ = proto_ == IPPROTO_UDP ? SOCK_DGRAM : SOCK_STREAM;
+        protoResolved_ = true;
+    }
+    if (!portResolved_) {
+        portNum_ = static_cast<uint16_t>(WSocketResolvePort(portStr_, protoStr_));
+        sin_.sin_port = htons(portNum_);
+        portResolved_ = true;
+    }
+    if (withLocalPort && !localPortResolved_) {
+        localPortNum_ = static_cast<uint16_t>(WSocketResolvePort(localPortStr_, protoStr_));
+        localPortResolved_ = true;
+    }
+    if (!addrResolved_) {
+        sin_.sin_addr.s_addr = WSocketResolveHost(addrStr_);
+        addrResolved_ = true;
+    }
+}
+
 void TCustomWSocket::Connect() {
     if (hSocket_ != kInvalidSocket && state_ != wsClosed) {
         SignalError("Connect: Socket already in use");
@@ -292,24 +312,7 @@ void TCustomWSocket::Connect() {
         return;
     }
     try {
-        if (!protoResolved_) {
-            proto_ = WSocketResolveProto(protoStr_);
-            sockType_ = proto_ == IPPROTO_UDP ? SOCK_DGRAM : SOCK_STREAM;
-            protoResolved_ = true;
-        }
-        if (!portResolved_) {
-            portNum_ = static_cast<uint16_t>(WSocketResolvePort(portStr_, protoStr_));
-            sin_.sin_port = htons(portNum_);
-            portResolved_ = true;
-        }
-        if (!localPortResolved_) {
-            localPortNum_ = static_cast<uint16_t>(WSocketResolvePort(localPortStr_, protoStr_));
-            localPortResolved_ = true;
-        }
-        if (!addrResolved_) {
-            sin_.sin_addr.s_addr = WSocketResolveHost(addrStr_);
-            addrResolved_ = true;
-        }
+        ResolveEndpoint(true);
     } catch (const std::exception& e) {
         SignalError(std::string("connect: ") + e.what());
         return;
@@ -372,20 +375,7 @@ void TCustomWSocket::Listen() {
         return;
     }
     try {
-        if (!protoResolved_) {
-            proto_ = WSocketResolveProto(protoStr_);
-            sockType_ = proto_ == IPPROTO_UDP ? SOCK_DGRAM : SOCK_STREAM;
-            protoResolved_ = true;
-        }
-        if (!portResolved_) {
-            portNum_ = static_cast<uint16_t>(WSocketResolvePort(portStr_, protoStr_));
-            sin_.sin_port = htons(portNum_);
-            portResolved_ = true;
-        }
-        if (!addrResolved_) {
-            sin_.sin_addr.s_addr = WSocketResolveHost(addrStr_);
-            addrResolved_ = true;
-        }
+        ResolveEndpoint(false);
     } catch (const std::exception& e) {
         SignalError(std::string("listen: ") + e.what());
         return;

@@ -207,6 +207,10 @@ class TCustomWSocket {
     bool closeNotified_ = false;
 
   private:
+    void AssignEndpointText(const std::string& value, std::string& text, bool& assigned,
+                            bool& resolved, const char* refusal);
+    void ResolveEndpoint(bool withLocalPort);
+    bool BeginLookup(const std::string& text);
     void WndProc(const platform::Message& msg);
     void HandleSocketEvent(uintptr_t handle, intptr_t lParam);
     void HandleHostLookupDone(const platform::Message& msg);

@@ -11,19 +11,26 @@ namespace tarnwick::net {
 
 using namespace platform;
 
-void TCustomWSocket::LookupHost(const std::string& hostName) {
-    const std::string name = TrimBlanks(hostName);
-    if (name.empty()) {
+// The start shared by both lookups: refuse an empty text, replace a pending request
+// (its answer will not come, and no event is raised for it) and clear the results.
+bool TCustomWSocket::BeginLookup(const std::string& text) {
+    if (text.empty()) {
         SignalError("DNS lookup: invalid host name.");
         NotifyDnsLookupDone(kErrInvalidArgument);
-        return;
+        return false;
     }
     if (lookupRequest_ != 0) {
-        platform::CancelLookup(lookupRequest_);  // replaced: its answer will not come
+        platform::CancelLookup(lookupRequest_);
         lookupRequest_ = 0;
     }
     dnsResult_.clear();
     dnsResultList_.clear();
+    return true;
+}
+
+void TCustomWSocket::LookupHost(const std::string& hostName) {
+    const std::string name = TrimBlanks(hostName);
+    if (!BeginLookup(name)) return;
     const uint32_t addr = InetAddr(name);
     if (addr != INADDR_NONE) {
         // A dotted address needs no query: the lookup is done before the call returns.
@@ -38,17 +45,7 @@ void TCustomWSocket::LookupHost(const std::string& hostName) {
 
 void TCustomWSocket::LookupAddress(const std::string& hostAddr) {
     const std::string text = TrimBlanks(hostAddr);
-    if (text.empty()) {
-        SignalError("DNS lookup: invalid host name.");
-        NotifyDnsLookupDone(kErrInvalidArgument);
-        return;
-    }
-    if (lookupRequest_ != 0) {
-        platform::CancelLookup(lookupRequest_);
-        lookupRequest_ = 0;
-    }
-    dnsResult_.clear();
-    dnsResultList_.clear();
+    if (!BeginLookup(text)) return;
     lookupRequest_ = StartAddrLookup(window_, MsgAddrLookupDone, InetAddr(text));
 }
 

@@ -258,26 +258,29 @@ int SocketReadable(TSocket s, unsigned long* count) {
     return 0;
 }
 
-int SocketGetSockName(TSocket s, sockaddr_in* addr, int* len) {
+namespace {
+
+using NameCall = int (*)(int, sockaddr*, socklen_t*);
+
+int AddressOf(TSocket s, NameCall call, sockaddr_in* addr, int* len) {
     const int fd = FdOrFail(s);
     if (fd < 0) return kSocketError;
-    sockaddr_in local{};
-    socklen_t l = sizeof(local);
-    if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &l) != 0) return FailErrno(errno);
-    if (addr != nullptr) *addr = local;
+    sockaddr_in found{};
+    socklen_t l = sizeof(found);
+    if (call(fd, reinterpret_cast<sockaddr*>(&found), &l) != 0) return FailErrno(errno);
+    if (addr != nullptr) *addr = found;
     if (len != nullptr) *len = static_cast<int>(l);
     return 0;
 }
 
+}  // namespace
+
+int SocketGetSockName(TSocket s, sockaddr_in* addr, int* len) {
+    return AddressOf(s, getsockname, addr, len);
+}
+
 int SocketGetPeerName(TSocket s, sockaddr_in* addr, int* len) {
-    const int fd = FdOrFail(s);
-    if (fd < 0) return kSocketError;
-    sockaddr_in peer{};
-    socklen_t l = sizeof(peer);
-    if (getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &l) != 0) return FailErrno(errno);
-    if (addr != nullptr) *addr = peer;
-    if (len != nullptr) *len = static_cast<int>(l);
-    return 0;
+    return AddressOf(s, getpeername, addr, len);
 }
 
 int SocketAsyncSelect(TSocket s, TargetId target, uint32_t msg, uint32_t mask) {

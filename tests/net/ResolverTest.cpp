@@ -6,22 +6,14 @@
 #include <string>
 
 #include "net/SocketErrors.h"
+#include "tests/net/SocketTestKit.h"
 #include "tests/support/FakeNameService.h"
 
 namespace tarnwick::net {
 namespace {
 
 using tarnwick::testing::ScopedFakeNameService;
-
-template <typename F>
-std::string RaisedText(F&& f) {
-    try {
-        f();
-    } catch (const ESocketException& e) {
-        return e.what();
-    }
-    return "";
-}
+using testkit::RaisedText;
 
 TEST(Resolver, IsDottedQuad) {
     const struct {

@@ -96,6 +96,17 @@ class LoopbackServer {
     int accepted = 0;
 };
 
+// The text an operation raises (without OnError), or "" when it raises nothing.
+template <typename F>
+std::string RaisedText(F&& operation) {
+    try {
+        operation();
+    } catch (const ESocketException& e) {
+        return e.what();
+    }
+    return "";
+}
+
 // A port on 127.0.0.1 where nobody listens (it was free a moment ago).
 inline std::string ClosedPort() {
     TWSocket probe;

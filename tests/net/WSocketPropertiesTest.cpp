@@ -12,15 +12,6 @@ namespace {
 using namespace testkit;
 
 // The text an operation raises (without OnError), or "" when it raises nothing.
-template <typename F>
-std::string RaisedText(F&& operation) {
-    try {
-        operation();
-    } catch (const ESocketException& e) {
-        return e.what();
-    }
-    return "";
-}
 
 struct ListeningSocket {
     TWSocket s;
