@@ -12,7 +12,7 @@ namespace {
 
 using namespace testkit;
 
-constexpr size_t kBigSend = 8 * 1024 * 1024;  // far more than the kernel buffers hold
+constexpr size_t kBigSend = 32 * 1024 * 1024;  // far more than the kernel buffers hold
 
 struct ConnectedPair {
     LoopbackServer server;
