@@ -95,6 +95,9 @@ void TCustomWSocket::HandleSocketEvent(uintptr_t handle, intptr_t lParam) {
     if ((events & kFdAccept) != 0 && current()) NotifySessionAvailable(error);
     if ((events & kFdClose) != 0 && current() && state_ != wsConnecting) {
         ServeReadable(0);  // what is still readable comes first
+        // A data handler that closed the socket (on reading 0 bytes, say) has been told of
+        // the close already; the handle of this notification is gone.
+        if (!current()) return;
         if (!closeNotified_) {
             closeNotified_ = true;
             NotifySessionClosed(error);

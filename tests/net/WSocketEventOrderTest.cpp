@@ -1,5 +1,6 @@
 // The event orders the FTP engine relies on, over real loopback connections.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
 #include <string>
 #include <vector>
@@ -110,6 +111,32 @@ TEST(WSocketEventOrder, LocalCloseFromInsideAHandler) {
     EXPECT_EQ(client.State(), wsClosed);
     EXPECT_EQ(client.Proto(), "tcp");  // defaults restored
     EXPECT_EQ(client.LocalPort(), "0");
+}
+
+TEST(WSocketEventOrder, PeerCloseSeenByADataHandlerThatClosesRaisesOneSessionClosed) {
+    LoopbackServer server;
+    TWSocket client;
+    EventLog log;
+    log.Attach(client);
+    int reads = 0;
+    client.OnDataAvailable = [&](TCustomWSocket* s, uint16_t) {
+        char buf[256];
+        const int n = s->Receive(buf, sizeof(buf));
+        if (n > 0) ++reads;
+        if (n == 0) s->Close();  // the peer is gone
+    };
+    ConnectTo(client, server.PortText());
+    ASSERT_TRUE(PumpUntil([&] { return server.accepted == 1 && log.Has("connected:0"); }));
+    // The data and the close arrive together, as a server's last words do.
+    server.conn.SendText("partial");
+    server.conn.Flush();
+    ::shutdown(server.conn.HSocket(), SHUT_RDWR);
+    server.conn.Close();
+    ASSERT_TRUE(PumpUntil([&] { return log.Has("closed:0"); }));
+    PumpFor(50);
+    EXPECT_EQ(reads, 1);
+    EXPECT_EQ(log.Count("closed:0"), 1) << log.Text();
+    EXPECT_EQ(client.State(), wsClosed);
 }
 
 TEST(WSocketEventOrder, DupOfAnAcceptedHandleRaisesNoSessionConnected) {
