@@ -1,0 +1,299 @@
+// TCustomFtpCli: the FTP engine. It owns the control socket and the data socket, cuts the
+// control stream into reply lines, runs single-command and compound requests, and reports
+// the end of every request that started with exactly one OnRequestDone, posted so that it
+// runs after the operation that ended the request has returned.
+//
+// TFtpClient adds the waiting wrappers (RunSync, WaitUntilReady, Cwd, TypeSet, ...) with
+// their Timeout.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ftp/FtpTypes.h"
+#include "ftp/ReplyReader.h"
+#include "net/WSocket.h"
+#include "platform/EventLoop.h"
+
+namespace tarnwick::ftp {
+
+class TCustomFtpCli;
+
+using TFtpDisplay = std::function<void(TCustomFtpCli* Sender, std::string& Msg)>;
+using TFtpCommand = std::function<void(TCustomFtpCli* Sender, std::string& Cmd)>;
+using TFtpNotify = std::function<void(TCustomFtpCli* Sender)>;
+using TFtpProgress = std::function<void(TCustomFtpCli* Sender, int64_t Count, bool& Abort)>;
+using TFtpSessionEvent = std::function<void(TCustomFtpCli* Sender, uint16_t Error)>;
+using TFtpRequestDone =
+    std::function<void(TCustomFtpCli* Sender, TFtpRequest RqType, uint16_t Error)>;
+using TFtpReadyToTransmit = std::function<void(TCustomFtpCli* Sender, bool& bCancel)>;
+using TFtpBgException =
+    std::function<void(TCustomFtpCli* Sender, const std::exception& E, bool& CanClose)>;
+
+// The engine's private messages (the user-message base is 1024).
+inline constexpr uint32_t FtpMsgRequestDone = platform::kMsgUser + 1;
+inline constexpr uint32_t FtpMsgSendData = platform::kMsgUser + 2;
+
+// Engine error codes reported through OnRequestDone.
+inline constexpr int kFtpErrAborted = 426;
+inline constexpr int kFtpErrEngine = 500;
+inline constexpr int kFtpErrLocal = 550;
+
+class TCustomFtpCli {
+  public:
+    TCustomFtpCli();
+    virtual ~TCustomFtpCli();
+    TCustomFtpCli(const TCustomFtpCli&) = delete;
+    TCustomFtpCli& operator=(const TCustomFtpCli&) = delete;
+
+    // Events; a handler that is not assigned is skipped.
+    TFtpDisplay OnDisplay;
+    TFtpDisplay OnDisplayFile;
+    TFtpCommand OnCommand;
+    TFtpNotify OnResponse;
+    TFtpProgress OnProgress;
+    TFtpSessionEvent OnSessionConnected;
+    TFtpSessionEvent OnSessionClosed;
+    TFtpRequestDone OnRequestDone;
+    TFtpNotify OnStateChange;
+    TFtpReadyToTransmit OnReadyToTransmit;
+    TFtpBgException OnBgException;
+
+    // Properties.
+    const std::string& HostName() const { return hostName_; }
+    void SetHostName(const std::string& v) { hostName_ = v; }
+    const std::string& Port() const { return port_; }
+    void SetPort(const std::string& v) { port_ = v; }
+    const std::string& UserName() const { return userName_; }
+    void SetUserName(const std::string& v) { userName_ = v; }
+    const std::string& PassWord() const { return passWord_; }
+    void SetPassWord(const std::string& v) { passWord_ = v; }
+    const std::string& HostDirName() const { return hostDirName_; }
+    void SetHostDirName(const std::string& v) { hostDirName_ = v; }
+    const std::string& HostFileName() const { return hostFileName_; }
+    void SetHostFileName(const std::string& v) { hostFileName_ = v; }
+    // The local file of transfers; also the raw text of QuoteAsync and the new name of
+    // RenToAsync.
+    const std::string& LocalFileName() const { return localFileName_; }
+    void SetLocalFileName(const std::string& v) { localFileName_ = v; }
+    bool DisplayFileFlag() const { return displayFileFlag_; }
+    void SetDisplayFileFlag(bool v) { displayFileFlag_ = v; }
+    bool Binary() const { return typeLetter_ == 'I'; }
+    void SetBinary(bool v) { typeLetter_ = v ? 'I' : 'A'; }
+    TFtpShareMode ShareMode() const { return shareMode_; }
+    void SetShareMode(TFtpShareMode v) { shareMode_ = v; }
+    TFtpOptions Options() const { return options_; }
+    void SetOptions(TFtpOptions v) { options_ = v; }
+    TFtpConnectionType ConnectionType() const;
+    void SetConnectionType(TFtpConnectionType v);
+    const std::string& ProxyServer() const { return proxyServer_; }
+    void SetProxyServer(const std::string& v) { proxyServer_ = v; }
+    const std::string& ProxyPort() const { return proxyPort_; }
+    void SetProxyPort(const std::string& v) { proxyPort_ = v; }
+    bool Passive() const { return passive_; }
+    void SetPassive(bool v);
+
+    // Results and state.
+    TFtpEngineState State() const { return state_; }
+    int StatusCode() const { return statusCode_; }
+    const std::string& LastResponse() const { return lastResponse_; }
+    const std::string& ErrorMessage() const { return errorMessage_; }
+    int64_t SizeResult() const { return sizeResult_; }
+    const std::string& DirResult() const { return dirResult_; }
+    int64_t ResumeAt() const { return resumeAt_; }
+    void SetResumeAt(int64_t v) { resumeAt_ = v; }
+    TFtpRequest RequestType() const { return requestType_; }
+    bool Connected() const;
+
+    net::TWSocket& ControlSocket() { return *controlSocket_; }
+    net::TWSocket& DataSocket() { return *dataSocket_; }
+
+    // The control connection.
+    virtual void OpenAsync();
+    virtual void AbortSession();
+    virtual void SendCommand(std::string Cmd);
+    virtual void Display(const std::string& Msg);
+
+    // Single-command requests.
+    virtual void UserAsync();
+    virtual void PassAsync();
+    virtual void CwdAsync();
+    virtual void CDupAsync();
+    virtual void PwdAsync();
+    virtual void MkdAsync();
+    virtual void RmdAsync();
+    virtual void DeleAsync();
+    virtual void RenFromAsync();
+    virtual void RenToAsync();
+    virtual void SizeAsync();
+    virtual void SystAsync();
+    virtual void TypeSetAsync();
+    virtual void TypeBinaryAsync();
+    virtual void TypeAsciiAsync();
+    virtual void QuoteAsync();
+    virtual void QuitAsync();
+
+    // Data steps: the data-connection layer overrides these. Until then they refuse with
+    // FtpException, and so do the compound requests that contain them.
+    virtual void PortAsync();
+    virtual void RestAsync();
+    virtual void RetrCmdAsync();
+    virtual void ListCmdAsync();
+    virtual void NlstCmdAsync();
+    virtual void StorCmdAsync();
+    virtual void AppeCmdAsync();
+
+    // Compound requests.
+    virtual void ConnectAsync();
+    virtual void DirAsync();
+    virtual void LsAsync();
+    virtual void GetAsync();
+    virtual void PutAsync();
+    virtual void AppendAsync();
+    virtual void RestGetAsync();
+    virtual void RestPutAsync();
+    virtual void RenAsync();
+    virtual void ReceiveAsync();
+    virtual void RestartGetAsync();
+    virtual void TransmitAsync();
+    virtual void RestartPutAsync();
+    virtual void AppendFileAsync();
+    virtual void DirectoryAsync();
+    virtual void ListAsync();
+    virtual void SystemAsync();
+    virtual void FileSizeAsync();
+    virtual void MkdirAsync();
+    virtual void RmdirAsync();
+    virtual void DeleteAsync();
+    virtual void RenameAsync();
+    virtual void DoQuoteAsync();
+
+  protected:
+    // A procedure of the request machinery (reply handler, done handler, continuation).
+    using Proc = void (TCustomFtpCli::*)();
+
+    // Hooks the data-connection layer fills in.
+    virtual void CloseLocalFile() {}
+    virtual bool ReportProgress() { return true; }
+    // Private messages other than FtpMsgRequestDone.
+    virtual void HandleEngineMessage(const platform::Message& msg) { (void)msg; }
+    void PostEngineMessage(uint32_t msg, uintptr_t wParam);
+    virtual void HandleEngineException(const std::exception& E);
+
+    // The request machinery.
+    void ChangeState(TFtpEngineState newState);
+    void CheckReady();
+    [[noreturn]] void RaiseError(const std::string& Msg);
+    void SetErrorFromReply();
+    void DisplayReply() { Display("< " + lastResponse_); }
+    void FinishRequest(int Error);
+    void IssueCommand(TFtpRequest Request, TFtpStep Step, const std::string& Cmd,
+                      std::initializer_list<int> Accepted, Proc Done = nullptr);
+    void HandleCommandReply();
+    void InterpretReply();
+    void StartCompound(TFtpRequest Request, TFtpStepSet Steps);
+    void NextCompoundStep();
+    void CloseControl();
+
+    // Fields shared with the data-connection layer.
+    std::unique_ptr<net::TWSocket> controlSocket_;
+    std::unique_ptr<net::TWSocket> dataSocket_;
+    TFtpEngineState state_ = esReady;
+    TFtpRequest requestType_ = TFtpRequest::none;
+    int requestResult_ = 0;
+    bool requestDoneFlag_ = true;
+    Proc nextHandler_ = nullptr;
+    Proc doneHandler_ = nullptr;
+    Proc nextRequest_ = nullptr;
+    TFtpStepSet stepSet_ = 0;
+    TFtpStep prevStep_ = TFtpStep::None;
+    bool compoundFlag_ = false;
+    int compoundResult_ = 0;
+    std::string savedResponse_;
+    int savedStatusCode_ = -1;
+    std::vector<int> okReplies_;
+    // A command has gone out and its final reply has not come yet: a control connection
+    // that closes now fails the request. Steps that send their own verbs set and clear it.
+    bool replyPending_ = false;
+    bool controlUp_ = false;
+    std::string resolvedAddr_;
+    int statusCode_ = 0;
+    std::string lastResponse_;
+    std::string errorMessage_;
+    int64_t sizeResult_ = 0;
+    std::string dirResult_;
+    int64_t resumeAt_ = 0;
+    std::string pasvReply_;
+
+  private:
+    void ControlLookupDone(uint16_t Error);
+    void ControlSessionConnected(uint16_t Error);
+    void ControlDataAvailable(uint16_t Error);
+    void ControlSessionClosed(uint16_t Error);
+    void DispatchReplyLine(uint16_t Error, bool& stop);
+    void FailControlConnect(const std::string& text, int Error);
+    void EngineWndProc(const platform::Message& msg);
+    void RunStep(TFtpStep step);
+    void EndCompoundOnStepError(const std::string& text);
+    void DataStepUnavailable(const char* verb);
+
+    platform::EventLoop* loop_;
+    platform::TargetId window_ = 0;
+    ReplyReader reader_;
+    bool startingCompound_ = false;
+
+    std::string hostName_;
+    std::string port_ = "ftp";
+    std::string userName_;
+    std::string passWord_;
+    std::string hostDirName_;
+    std::string hostFileName_;
+    std::string localFileName_;
+    bool displayFileFlag_ = false;
+    char typeLetter_ = 'I';
+    TFtpShareMode shareMode_ = ftpShareExclusive;
+    TFtpOptions options_ = ftpAcceptLF;
+    TFtpConnectionType connectionType_ = ftpDirect;
+    std::string proxyServer_;
+    std::string proxyPort_ = "ftp";
+    bool passive_ = false;
+};
+
+class TFtpClient : public TCustomFtpCli {
+  public:
+    static constexpr int kDefaultTimeout = 15;
+
+    TFtpClient() = default;
+
+    // Seconds the waiting wrappers wait; 0 or less waits without limit.
+    int Timeout() const { return timeout_; }
+    void SetTimeout(int seconds) { timeout_ = seconds; }
+    bool MultiThreaded() const { return multiThreaded_; }
+    void SetMultiThreaded(bool v) { multiThreaded_ = v; }
+
+    // Runs op and waits until the engine is ready again; true when the request ended
+    // without error. False at once when op raised (the exception goes no further).
+    bool RunSync(const std::function<void()>& op);
+    bool WaitUntilReady();
+    void PumpEvents();
+
+    bool Cwd();
+    bool TypeSet();
+    bool TypeBinary();
+    bool TypeAscii();
+
+  protected:
+    bool ReportProgress() override;
+
+  private:
+    int timeout_ = kDefaultTimeout;
+    bool multiThreaded_ = false;
+    uint64_t timeStop_ = 0;
+};
+
+}  // namespace tarnwick::ftp

@@ -1,0 +1,338 @@
+// TCustomFtpCli: creation, the control connection (lookup, connect, greeting), the reply
+// reader, request completion and dropping the session.
+#include <algorithm>
+#include <cctype>
+
+#include "ftp/FtpClient.h"
+
+namespace tarnwick::ftp {
+
+namespace {
+
+constexpr int kGreetingOk = 220;
+constexpr const char* kConnectionLostText = "426 Connection closed before the reply";
+
+// The class name shown in texts made from an exception ("500 ESocketException: ...").
+std::string ExceptionClassName(const std::exception& e) {
+    if (dynamic_cast<const net::ESocketException*>(&e) != nullptr) return "ESocketException";
+    if (dynamic_cast<const FtpException*>(&e) != nullptr) return "FtpException";
+    return "Exception";
+}
+
+std::string WinsockErrorLine(int error) {
+    return "500 " + net::WinsockErrorText(error) + " (Winsock error #" + std::to_string(error) +
+           ")";
+}
+
+}  // namespace
+
+// ---- creation ---------------------------------------------------------------------------
+
+TCustomFtpCli::TCustomFtpCli() : loop_(&platform::EventLoop::Current()) {
+    window_ = loop_->RegisterTarget([this](const platform::Message& m) { EngineWndProc(m); });
+    controlSocket_ = std::make_unique<net::TWSocket>();
+    controlSocket_->OnDnsLookupDone = [this](net::TCustomWSocket*, uint16_t e) {
+        ControlLookupDone(e);
+    };
+    controlSocket_->OnSessionConnected = [this](net::TCustomWSocket*, uint16_t e) {
+        ControlSessionConnected(e);
+    };
+    controlSocket_->OnDataAvailable = [this](net::TCustomWSocket*, uint16_t e) {
+        ControlDataAvailable(e);
+    };
+    controlSocket_->OnSessionClosed = [this](net::TCustomWSocket*, uint16_t e) {
+        ControlSessionClosed(e);
+    };
+    dataSocket_ = std::make_unique<net::TWSocket>();
+}
+
+TCustomFtpCli::~TCustomFtpCli() {
+    loop_->UnregisterTarget(window_);
+    CloseLocalFile();
+    // The sockets go without calling back into an engine that is being destroyed.
+    for (auto* s : {controlSocket_.get(), dataSocket_.get()}) {
+        s->OnDnsLookupDone = nullptr;
+        s->OnSessionConnected = nullptr;
+        s->OnDataAvailable = nullptr;
+        s->OnSessionClosed = nullptr;
+        s->OnSessionAvailable = nullptr;
+        s->OnDataSent = nullptr;
+        s->OnChangeState = nullptr;
+    }
+    dataSocket_.reset();
+    controlSocket_.reset();
+}
+
+TFtpConnectionType TCustomFtpCli::ConnectionType() const {
+    return connectionType_ <= ftpSocks5 ? connectionType_ : ftpDirect;
+}
+
+void TCustomFtpCli::SetConnectionType(TFtpConnectionType v) {
+    if (controlUp_) RaiseError("FTP component connected");
+    connectionType_ = v;
+    if (v != ftpDirect) passive_ = true;
+}
+
+void TCustomFtpCli::SetPassive(bool v) {
+    passive_ = ConnectionType() == ftpDirect ? v : true;
+}
+
+bool TCustomFtpCli::Connected() const {
+    return controlSocket_->State() != net::wsClosed;
+}
+
+// ---- small helpers of the request machinery ---------------------------------------------
+
+void TCustomFtpCli::ChangeState(TFtpEngineState newState) {
+    if (state_ == newState) return;
+    state_ = newState;
+    if (OnStateChange) OnStateChange(this);
+}
+
+void TCustomFtpCli::CheckReady() {
+    if (state_ != esReady && state_ != esBetweenSteps) RaiseError("FTP component not ready");
+}
+
+void TCustomFtpCli::RaiseError(const std::string& Msg) {
+    throw FtpException(Msg);
+}
+
+void TCustomFtpCli::SetErrorFromReply() {
+    if (errorMessage_.empty()) errorMessage_ = lastResponse_;
+}
+
+void TCustomFtpCli::Display(const std::string& Msg) {
+    if (!OnDisplay) return;
+    std::string copy = Msg;  // changes made by the handler are ignored
+    OnDisplay(this, copy);
+}
+
+void TCustomFtpCli::SendCommand(std::string Cmd) {
+    if (OnCommand) OnCommand(this, Cmd);
+    Display("> " + Cmd);
+    if (controlSocket_->State() == net::wsConnected) controlSocket_->SendText(Cmd + "\r\n");
+}
+
+// ---- opening the control connection ----------------------------------------------------
+
+void TCustomFtpCli::OpenAsync() {
+    CheckReady();
+    if (controlUp_) RaiseError("FTP component already connected");
+    if (!compoundFlag_) requestType_ = TFtpRequest::OpenAsync;
+    requestDoneFlag_ = false;
+    reader_.Clear();
+    requestResult_ = 0;
+    resolvedAddr_.clear();
+    ChangeState(esResolving);
+    const std::string& host = ConnectionType() == ftpProxy ? proxyServer_ : hostName_;
+    try {
+        controlSocket_->LookupHost(host);
+    } catch (const std::exception& e) {
+        // A name the socket layer refuses outright (an empty one) ends the request like a
+        // lookup that failed, instead of leaving it resolving for ever.
+        FailControlConnect("500 " + ExceptionClassName(e) + ": " + e.what(), kFtpErrEngine);
+    }
+}
+
+void TCustomFtpCli::FailControlConnect(const std::string& text, int Error) {
+    lastResponse_ = text;
+    statusCode_ = kFtpErrEngine;
+    requestResult_ = kFtpErrEngine;
+    SetErrorFromReply();
+    FinishRequest(Error);
+}
+
+void TCustomFtpCli::ControlLookupDone(uint16_t Error) {
+    if (state_ != esResolving && state_ != esAborting) return;  // not a lookup of ours
+    if (Error != 0) {
+        FailControlConnect(WinsockErrorLine(Error), Error);
+        return;
+    }
+    resolvedAddr_ = controlSocket_->DnsResult();
+    try {
+        controlSocket_->SetAddr(resolvedAddr_);
+        controlSocket_->SetProto("tcp");
+        const bool viaProxy = ConnectionType() == ftpProxy && !proxyPort_.empty();
+        controlSocket_->SetPort(viaProxy ? proxyPort_ : port_);
+        ChangeState(esAwaitingBanner);
+        controlSocket_->Connect();
+    } catch (const std::exception& e) {
+        FailControlConnect("500 " + ExceptionClassName(e) + ": " + e.what(), kFtpErrEngine);
+    }
+}
+
+void TCustomFtpCli::ControlSessionConnected(uint16_t Error) {
+    if (Error == 0) {
+        controlUp_ = true;
+        return;
+    }
+    lastResponse_ = WinsockErrorLine(Error);
+    statusCode_ = kFtpErrEngine;
+    requestResult_ = kFtpErrEngine;
+    SetErrorFromReply();
+    nextRequest_ = nullptr;
+    FinishRequest(Error);
+    controlSocket_->Close();
+    ChangeState(esReady);
+}
+
+void TCustomFtpCli::ControlSessionClosed(uint16_t Error) {
+    const TFtpEngineState stateBefore = state_;
+    if (controlUp_) {
+        controlUp_ = false;
+        if (state_ != esAborting) ChangeState(esNotConnected);
+        if (OnSessionClosed) OnSessionClosed(this, Error);
+    }
+    if (state_ != esAborting) ChangeState(esBetweenSteps);
+    // A connection lost before the greeting or before a command's reply is a failure of
+    // the request, never the success an earlier good reply would report.
+    const bool cutShort = !requestDoneFlag_ && stateBefore != esAborting &&
+                          (stateBefore == esAwaitingBanner || replyPending_);
+    if (cutShort && requestResult_ == 0) {
+        requestResult_ = kFtpErrAborted;
+        if (errorMessage_.empty() || !compoundFlag_) errorMessage_ = kConnectionLostText;
+    }
+    replyPending_ = false;
+    FinishRequest(requestResult_);
+}
+
+// ---- the reply reader -------------------------------------------------------------------
+
+void TCustomFtpCli::ControlDataAvailable(uint16_t Error) {
+    const size_t room = reader_.Room();
+    if (room == 0) {
+        // A line longer than the buffer: the connection cannot be read any further.
+        controlSocket_->Close();
+        return;
+    }
+    const int n = controlSocket_->Receive(reader_.WritePtr(), static_cast<int>(room));
+    if (n == 0) {
+        controlSocket_->Close();
+        return;
+    }
+    if (n < 0) return;
+    reader_.Commit(static_cast<size_t>(n));
+
+    std::string line;
+    while (reader_.Held() > 0) {
+        if (!reader_.NextLine((options_ & ftpAcceptLF) != 0, line)) break;
+        lastResponse_ = line;
+        if (OnResponse) OnResponse(this);
+        bool stop = false;
+        DispatchReplyLine(Error, stop);
+        if (stop) break;
+    }
+}
+
+void TCustomFtpCli::DispatchReplyLine(uint16_t Error, bool& stop) {
+    switch (state_) {
+        case esAwaitingBanner: {
+            DisplayReply();
+            if (!IsFinalReplyLine(lastResponse_)) return;
+            statusCode_ = static_cast<int>(ParseNumber(lastResponse_));
+            if (statusCode_ == kGreetingOk) {
+                ChangeState(esConnected);
+                if (OnSessionConnected) OnSessionConnected(this, Error);
+                FinishRequest(0);
+                return;
+            }
+            SetErrorFromReply();
+            requestResult_ = statusCode_;
+            controlSocket_->Close();
+            stop = true;
+            return;
+        }
+        case esAwaitingReply: {
+            if (!IsFinalReplyLine(lastResponse_)) return;
+            statusCode_ = static_cast<int>(ParseNumber(lastResponse_));
+            if (nextHandler_ == nullptr) RaiseError("Program error: FNext is nil");
+            (this->*nextHandler_)();
+            return;
+        }
+        default:
+            DisplayReply();  // unsolicited lines are only logged
+            return;
+    }
+}
+
+// ---- request completion -----------------------------------------------------------------
+
+void TCustomFtpCli::FinishRequest(int Error) {
+    if (requestDoneFlag_) return;
+    requestDoneFlag_ = true;
+    if (Error == 0 && nextRequest_ != nullptr) {
+        if (state_ != esAborting) ChangeState(esBetweenSteps);
+        (this->*nextRequest_)();
+        return;
+    }
+    ChangeState(esReady);
+    nextRequest_ = nullptr;
+    if (dataSocket_->State() != net::wsClosed) dataSocket_->Close();
+    if (compoundFlag_ && savedStatusCode_ >= 0) {
+        lastResponse_ = savedResponse_;
+        statusCode_ = savedStatusCode_;
+    }
+    compoundFlag_ = false;
+    PostEngineMessage(FtpMsgRequestDone, static_cast<uint16_t>(Error));
+}
+
+void TCustomFtpCli::PostEngineMessage(uint32_t msg, uintptr_t wParam) {
+    loop_->Post(window_, msg, wParam, 0);
+}
+
+void TCustomFtpCli::EngineWndProc(const platform::Message& msg) {
+    try {
+        if (msg.msg == FtpMsgRequestDone) {
+            if (OnRequestDone) OnRequestDone(this, requestType_, static_cast<uint16_t>(msg.wParam));
+        } else {
+            HandleEngineMessage(msg);
+        }
+    } catch (const std::exception& e) {
+        HandleEngineException(e);
+    } catch (...) {
+        HandleEngineException(FtpException("Unknown exception in an FTP engine event"));
+    }
+}
+
+void TCustomFtpCli::HandleEngineException(const std::exception& E) {
+    bool canClose = true;
+    if (!OnBgException) return;
+    try {
+        OnBgException(this, E, canClose);
+    } catch (...) {
+    }
+}
+
+// ---- dropping the session ---------------------------------------------------------------
+
+void TCustomFtpCli::AbortSession() {
+    const bool wasResolving = state_ == esResolving;
+    // A single command or a connect still running is reported as aborted, not as the
+    // success its last good reply would suggest. (A cancelled lookup reports 10004.)
+    if (!requestDoneFlag_ && !compoundFlag_ && !wasResolving && requestResult_ == 0) {
+        requestResult_ = kFtpErrAborted;
+        errorMessage_ = "426 Operation aborted.";
+    }
+    ChangeState(esAborting);
+    CloseLocalFile();
+    if (wasResolving) controlSocket_->CancelLookup();
+    if (controlSocket_->State() != net::wsClosed) controlSocket_->Close();
+    if (dataSocket_->State() != net::wsClosed) dataSocket_->Close();
+    // A request the closes above did not reach (nothing was open any more) ends here.
+    if (!requestDoneFlag_) {
+        if (compoundFlag_) {
+            stepSet_ = 0;
+            compoundResult_ = kFtpErrAborted;
+            errorMessage_ = "426 Operation aborted.";
+            nextRequest_ = nullptr;
+            requestResult_ = kFtpErrAborted;
+        }
+        FinishRequest(requestResult_);
+    }
+    CloseLocalFile();
+    resumeAt_ = 0;
+    controlUp_ = false;
+    ChangeState(esReady);
+}
+
+}  // namespace tarnwick::ftp

@@ -1,0 +1,509 @@
+// TCustomFtpCli: the catalogue of requests. Single commands are issued and judged against
+// their accepted codes; compound requests run their steps in one fixed order and report
+// once, under their own request value.
+#include <array>
+#include <cctype>
+
+#include "ftp/FtpClient.h"
+
+namespace tarnwick::ftp {
+
+namespace {
+
+constexpr size_t kMaxAccepted = 15;  // the accepted-code list holds 16 entries with its end
+constexpr int kFirstFailureCode = 500;
+constexpr int kReplyNeedPassword = 331;
+constexpr int kReplyPendingFurther = 350;
+constexpr int kReplyPassive = 227;
+
+// The order in which NextCompoundStep takes the steps of a compound request.
+constexpr std::array<TFtpStep, 23> kStepOrder = {
+    TFtpStep::Open,    TFtpStep::User,    TFtpStep::Pass,  TFtpStep::Cwd,  TFtpStep::CDup,
+    TFtpStep::TypeSet, TFtpStep::Port,    TFtpStep::Rest,  TFtpStep::Get,  TFtpStep::Put,
+    TFtpStep::Append,  TFtpStep::Dir,     TFtpStep::Ls,    TFtpStep::Syst, TFtpStep::Mkd,
+    TFtpStep::Rmd,     TFtpStep::RenFrom, TFtpStep::RenTo, TFtpStep::Size, TFtpStep::Dele,
+    TFtpStep::Pwd,     TFtpStep::Quote,   TFtpStep::Quit};
+
+constexpr TFtpStepSet Steps(std::initializer_list<TFtpStep> steps) {
+    TFtpStepSet set = 0;
+    for (TFtpStep s : steps) set |= StepBit(s);
+    return set;
+}
+
+using S = TFtpStep;
+constexpr TFtpStepSet kLogin = Steps({S::Open, S::User, S::Pass});
+constexpr TFtpStepSet kLoginCwd = kLogin | StepBit(S::Cwd);
+
+bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+const char* FtpRequestName(TFtpRequest request) {
+    static const char* const kNames[] = {
+        "none",          "OpenAsync",      "UserAsync",    "PassAsync",    "CwdAsync",
+        "ConnectAsync",  "ReceiveAsync",   "DirAsync",     "LsAsync",      "PortAsync",
+        "GetAsync",      "DirectoryAsync", "ListAsync",    "SystemAsync",  "SystAsync",
+        "QuitAsync",     "SizeAsync",      "PutAsync",     "AppendAsync",  "FileSizeAsync",
+        "RqAbort",       "MkdAsync",       "RmdAsync",     "RenameAsync",  "DeleAsync",
+        "RenAsync",      "RenToAsync",     "RenFromAsync", "DeleteAsync",  "MkdirAsync",
+        "RmdirAsync",    "PwdAsync",       "QuoteAsync",   "CDupAsync",    "DoQuoteAsync",
+        "TransmitAsync", "TypeSetAsync",   "RestAsync",    "RestGetAsync", "RestartGetAsync",
+        "RestPutAsync",  "RestartPutAsync"};
+    const auto index = static_cast<size_t>(request);
+    return index < std::size(kNames) ? kNames[index] : "";
+}
+
+// ---- single commands --------------------------------------------------------------------
+
+void TCustomFtpCli::IssueCommand(TFtpRequest Request, TFtpStep Step, const std::string& Cmd,
+                                 std::initializer_list<int> Accepted, Proc Done) {
+    // Only these three go out while a request runs (raw commands can send them).
+    const bool outOfTurn = Cmd == "ABOR" || Cmd == "STAT" || Cmd == "QUIT";
+    if (!outOfTurn) CheckReady();
+    // Nothing can answer a command on a connection that is not up: refuse it rather than
+    // wait for a reply that never comes.
+    if (!controlUp_) RaiseError("FTP component not connected");
+    // The step is recorded only once the command really goes out, so that a refused call
+    // cannot change how the running request reads its reply.
+    prevStep_ = Step;
+    if (!compoundFlag_) requestType_ = Request;
+    okReplies_.assign(Accepted.begin(), Accepted.end());
+    if (okReplies_.size() > kMaxAccepted) okReplies_.resize(kMaxAccepted);
+    requestDoneFlag_ = false;
+    replyPending_ = true;
+    nextHandler_ = &TCustomFtpCli::HandleCommandReply;
+    doneHandler_ = Done;
+    ChangeState(esAwaitingReply);
+    SendCommand(Cmd);
+}
+
+void TCustomFtpCli::HandleCommandReply() {
+    replyPending_ = false;
+    DisplayReply();
+    bool accepted = false;
+    if (okReplies_.empty()) {
+        accepted = statusCode_ < kFirstFailureCode;
+    } else {
+        for (int code : okReplies_) {
+            if (code == statusCode_) {
+                accepted = true;
+                break;
+            }
+        }
+    }
+    if (accepted) {
+        requestResult_ = 0;
+    } else {
+        requestResult_ = statusCode_;
+        SetErrorFromReply();
+    }
+    if (passive_ && statusCode_ == kReplyPassive) pasvReply_ = lastResponse_;
+    InterpretReply();
+    if (doneHandler_ != nullptr) {
+        (this->*doneHandler_)();
+    } else {
+        FinishRequest(requestResult_);
+    }
+}
+
+void TCustomFtpCli::InterpretReply() {
+    if (requestResult_ != 0) return;
+    switch (prevStep_) {
+        case TFtpStep::Size: {
+            size_t pos = 0;
+            ParseNumber(lastResponse_, pos);
+            sizeResult_ = ParseNumber(lastResponse_, pos);
+            break;
+        }
+        case TFtpStep::Cwd:
+        case TFtpStep::Mkd:
+        case TFtpStep::Pwd:
+        case TFtpStep::CDup: {
+            size_t pos = 0;
+            ParseNumber(lastResponse_, pos);
+            dirResult_ = ParseQuoted(lastResponse_, pos);
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void TCustomFtpCli::UserAsync() {
+    if (userName_.empty()) RaiseError("UserName emtpy");
+    std::string cmd = "USER " + userName_;
+    if (ConnectionType() == ftpProxy) {
+        // The proxy takes the target in the login: user@host, and :port when not standard.
+        cmd += "@" + hostName_;
+        if (!EqualsIgnoreCase(port_, "ftp") && port_ != "21") cmd += ":" + port_;
+    }
+    IssueCommand(TFtpRequest::UserAsync, TFtpStep::User, cmd, {331, 230});
+}
+
+void TCustomFtpCli::PassAsync() {
+    if (passWord_.empty()) RaiseError("Password emtpy");
+    IssueCommand(TFtpRequest::PassAsync, TFtpStep::Pass, "PASS " + passWord_, {230});
+}
+
+void TCustomFtpCli::CwdAsync() {
+    if (hostDirName_.empty()) RaiseError("HostDirName emtpy");
+    IssueCommand(TFtpRequest::CwdAsync, TFtpStep::Cwd, "CWD " + hostDirName_, {200, 250, 257});
+}
+
+void TCustomFtpCli::CDupAsync() {
+    IssueCommand(TFtpRequest::CDupAsync, TFtpStep::CDup, "CDUP", {250});
+}
+
+void TCustomFtpCli::PwdAsync() {
+    IssueCommand(TFtpRequest::PwdAsync, TFtpStep::Pwd, "PWD", {250, 257});
+}
+
+void TCustomFtpCli::MkdAsync() {
+    IssueCommand(TFtpRequest::MkdAsync, TFtpStep::Mkd, "MKD " + hostFileName_, {257});
+}
+
+void TCustomFtpCli::RmdAsync() {
+    IssueCommand(TFtpRequest::RmdAsync, TFtpStep::Rmd, "RMD " + hostFileName_, {250, 257});
+}
+
+void TCustomFtpCli::DeleAsync() {
+    IssueCommand(TFtpRequest::DeleAsync, TFtpStep::Dele, "DELE " + hostFileName_, {250, 257});
+}
+
+void TCustomFtpCli::RenFromAsync() {
+    IssueCommand(TFtpRequest::RenFromAsync, TFtpStep::RenFrom, "RNFR " + hostFileName_, {350});
+}
+
+void TCustomFtpCli::RenToAsync() {
+    IssueCommand(TFtpRequest::RenToAsync, TFtpStep::RenTo, "RNTO " + localFileName_,
+                 {200, 250, 257});
+}
+
+void TCustomFtpCli::SizeAsync() {
+    // Cleared only once the command goes out: a refused call leaves the last result.
+    CheckReady();
+    if (!controlUp_) RaiseError("FTP component not connected");
+    sizeResult_ = 0;
+    IssueCommand(TFtpRequest::SizeAsync, TFtpStep::Size, "SIZE " + hostFileName_, {213});
+}
+
+void TCustomFtpCli::SystAsync() {
+    IssueCommand(TFtpRequest::SystAsync, TFtpStep::Syst, "SYST", {215});
+}
+
+void TCustomFtpCli::TypeSetAsync() {
+    IssueCommand(TFtpRequest::TypeSetAsync, TFtpStep::TypeSet, std::string("TYPE ") + typeLetter_,
+                 {200});
+}
+
+void TCustomFtpCli::TypeBinaryAsync() {
+    SetBinary(true);
+    TypeSetAsync();
+}
+
+void TCustomFtpCli::TypeAsciiAsync() {
+    SetBinary(false);
+    TypeSetAsync();
+}
+
+void TCustomFtpCli::QuoteAsync() {
+    IssueCommand(TFtpRequest::QuoteAsync, TFtpStep::Quote, localFileName_, {});
+}
+
+void TCustomFtpCli::QuitAsync() {
+    CloseLocalFile();
+    IssueCommand(TFtpRequest::QuitAsync, TFtpStep::Quit, "QUIT", {221},
+                 &TCustomFtpCli::CloseControl);
+}
+
+void TCustomFtpCli::CloseControl() {
+    controlSocket_->Close();
+}
+
+// ---- data steps (the data-connection layer overrides them) ------------------------------
+
+void TCustomFtpCli::DataStepUnavailable(const char* verb) {
+    RaiseError(std::string(verb) + ": data connections are not available");
+}
+
+void TCustomFtpCli::PortAsync() {
+    DataStepUnavailable("PORT");
+}
+void TCustomFtpCli::RestAsync() {
+    DataStepUnavailable("REST");
+}
+void TCustomFtpCli::RetrCmdAsync() {
+    DataStepUnavailable("RETR");
+}
+void TCustomFtpCli::ListCmdAsync() {
+    DataStepUnavailable("LIST");
+}
+void TCustomFtpCli::NlstCmdAsync() {
+    DataStepUnavailable("NLST");
+}
+void TCustomFtpCli::StorCmdAsync() {
+    DataStepUnavailable("STOR");
+}
+void TCustomFtpCli::AppeCmdAsync() {
+    DataStepUnavailable("APPE");
+}
+
+// ---- compound requests ------------------------------------------------------------------
+
+void TCustomFtpCli::StartCompound(TFtpRequest Request, TFtpStepSet Steps) {
+    if (controlUp_ && (Steps & StepBit(TFtpStep::Open)) != 0)
+        RaiseError("FTP component already connected");
+    CheckReady();
+    const TFtpEngineState stateBefore = state_;
+    savedResponse_ = lastResponse_;
+    savedStatusCode_ = -1;
+    requestType_ = Request;
+    requestResult_ = 0;
+    stepSet_ = Steps;
+    prevStep_ = TFtpStep::None;
+    compoundResult_ = 0;
+    compoundFlag_ = true;
+    lastResponse_.clear();
+    errorMessage_.clear();
+    startingCompound_ = true;
+    try {
+        NextCompoundStep();
+    } catch (const FtpException&) {
+        // The first step refused before anything went out: the request never started.
+        startingCompound_ = false;
+        compoundFlag_ = false;
+        stepSet_ = 0;
+        nextRequest_ = nullptr;
+        requestDoneFlag_ = true;
+        ChangeState(stateBefore);
+        throw;
+    }
+    startingCompound_ = false;
+}
+
+void TCustomFtpCli::NextCompoundStep() {
+    if (state_ == esAborting) {
+        stepSet_ = 0;
+        compoundResult_ = kFtpErrAborted;
+        errorMessage_ = "426 Operation aborted.";
+    }
+    nextRequest_ = &TCustomFtpCli::NextCompoundStep;
+    InterpretReply();
+    for (TFtpStep step : kStepOrder) {
+        if ((stepSet_ & StepBit(step)) == 0) continue;
+        stepSet_ &= ~StepBit(step);
+        switch (step) {
+            case TFtpStep::Pass:
+                // After USER answered 230 no password is sent.
+                if (prevStep_ == TFtpStep::User && statusCode_ != kReplyNeedPassword) continue;
+                break;
+            case TFtpStep::Cwd:
+                if (hostDirName_.empty()) continue;
+                break;
+            case TFtpStep::Get:
+                if (!(prevStep_ == TFtpStep::Rest && resumeAt_ >= 0 &&
+                      statusCode_ == kReplyPendingFurther))
+                    resumeAt_ = 0;
+                break;
+            case TFtpStep::Quit:
+                // The request reports the reply before QUIT.
+                savedResponse_ = lastResponse_;
+                savedStatusCode_ = statusCode_;
+                break;
+            default:
+                break;
+        }
+        prevStep_ = step;
+        if (startingCompound_) {
+            // The first step: a refusal leaves through the caller's call. Steps that run
+            // from inside it, once it has gone out, end the request instead.
+            startingCompound_ = false;
+            RunStep(step);
+            return;
+        }
+        try {
+            RunStep(step);
+        } catch (const FtpException& e) {
+            EndCompoundOnStepError(e.what());
+        }
+        return;
+    }
+    stepSet_ = 0;
+    nextRequest_ = nullptr;
+    requestDoneFlag_ = false;
+    FinishRequest(compoundResult_);
+}
+
+void TCustomFtpCli::RunStep(TFtpStep step) {
+    switch (step) {
+        case TFtpStep::Open:
+            OpenAsync();
+            break;
+        case TFtpStep::User:
+            UserAsync();
+            break;
+        case TFtpStep::Pass:
+            PassAsync();
+            break;
+        case TFtpStep::Cwd:
+            CwdAsync();
+            break;
+        case TFtpStep::CDup:
+            CDupAsync();
+            break;
+        case TFtpStep::TypeSet:
+            TypeSetAsync();
+            break;
+        case TFtpStep::Port:
+            PortAsync();
+            break;
+        case TFtpStep::Rest:
+            RestAsync();
+            break;
+        case TFtpStep::Get:
+            RetrCmdAsync();
+            break;
+        case TFtpStep::Put:
+            StorCmdAsync();
+            break;
+        case TFtpStep::Append:
+            AppeCmdAsync();
+            break;
+        case TFtpStep::Dir:
+            ListCmdAsync();
+            break;
+        case TFtpStep::Ls:
+            NlstCmdAsync();
+            break;
+        case TFtpStep::Syst:
+            SystAsync();
+            break;
+        case TFtpStep::Mkd:
+            MkdAsync();
+            break;
+        case TFtpStep::Rmd:
+            RmdAsync();
+            break;
+        case TFtpStep::RenFrom:
+            RenFromAsync();
+            break;
+        case TFtpStep::RenTo:
+            RenToAsync();
+            break;
+        case TFtpStep::Size:
+            SizeAsync();
+            break;
+        case TFtpStep::Dele:
+            DeleAsync();
+            break;
+        case TFtpStep::Pwd:
+            PwdAsync();
+            break;
+        case TFtpStep::Quote:
+            QuoteAsync();
+            break;
+        case TFtpStep::Quit:
+            QuitAsync();
+            break;
+        case TFtpStep::None:
+            break;
+    }
+}
+
+void TCustomFtpCli::EndCompoundOnStepError(const std::string& text) {
+    // A step that refuses to start (an empty UserName met at the User step, say) ends the
+    // whole request with an engine error instead of leaving it open.
+    lastResponse_ = std::to_string(kFtpErrEngine) + " " + text;
+    statusCode_ = kFtpErrEngine;
+    requestResult_ = kFtpErrEngine;
+    SetErrorFromReply();
+    stepSet_ = 0;
+    nextRequest_ = nullptr;
+    requestDoneFlag_ = false;
+    FinishRequest(kFtpErrEngine);
+}
+
+void TCustomFtpCli::ConnectAsync() {
+    StartCompound(TFtpRequest::ConnectAsync, kLogin);
+}
+void TCustomFtpCli::DirAsync() {
+    StartCompound(TFtpRequest::DirAsync, Steps({S::Port, S::Dir}));
+}
+void TCustomFtpCli::LsAsync() {
+    StartCompound(TFtpRequest::LsAsync, Steps({S::Port, S::Ls}));
+}
+void TCustomFtpCli::GetAsync() {
+    StartCompound(TFtpRequest::GetAsync, Steps({S::Port, S::Get}));
+}
+void TCustomFtpCli::PutAsync() {
+    StartCompound(TFtpRequest::PutAsync, Steps({S::Port, S::Put}));
+}
+void TCustomFtpCli::AppendAsync() {
+    StartCompound(TFtpRequest::AppendAsync, Steps({S::Port, S::Append}));
+}
+void TCustomFtpCli::RestGetAsync() {
+    StartCompound(TFtpRequest::RestGetAsync, Steps({S::Port, S::Rest, S::Get}));
+}
+void TCustomFtpCli::RestPutAsync() {
+    StartCompound(TFtpRequest::RestPutAsync, Steps({S::Port, S::Rest, S::Put}));
+}
+void TCustomFtpCli::RenAsync() {
+    StartCompound(TFtpRequest::RenAsync, Steps({S::RenFrom, S::RenTo}));
+}
+void TCustomFtpCli::ReceiveAsync() {
+    StartCompound(TFtpRequest::ReceiveAsync,
+                  kLoginCwd | Steps({S::TypeSet, S::Port, S::Get, S::Quit}));
+}
+void TCustomFtpCli::RestartGetAsync() {
+    StartCompound(TFtpRequest::RestartGetAsync,
+                  kLoginCwd | Steps({S::TypeSet, S::Port, S::Rest, S::Get, S::Quit}));
+}
+void TCustomFtpCli::TransmitAsync() {
+    StartCompound(TFtpRequest::TransmitAsync,
+                  kLoginCwd | Steps({S::TypeSet, S::Port, S::Put, S::Quit}));
+}
+void TCustomFtpCli::RestartPutAsync() {
+    StartCompound(TFtpRequest::RestartPutAsync,
+                  kLoginCwd | Steps({S::TypeSet, S::Port, S::Rest, S::Put, S::Quit}));
+}
+void TCustomFtpCli::AppendFileAsync() {
+    StartCompound(TFtpRequest::TransmitAsync,
+                  kLoginCwd | Steps({S::TypeSet, S::Port, S::Append, S::Quit}));
+}
+void TCustomFtpCli::DirectoryAsync() {
+    StartCompound(TFtpRequest::DirectoryAsync, kLoginCwd | Steps({S::Port, S::Dir, S::Quit}));
+}
+void TCustomFtpCli::ListAsync() {
+    StartCompound(TFtpRequest::ListAsync, kLoginCwd | Steps({S::Port, S::Ls, S::Quit}));
+}
+void TCustomFtpCli::SystemAsync() {
+    StartCompound(TFtpRequest::SystemAsync, kLogin | Steps({S::Syst, S::Quit}));
+}
+void TCustomFtpCli::FileSizeAsync() {
+    StartCompound(TFtpRequest::SizeAsync, kLoginCwd | Steps({S::Size, S::Quit}));
+}
+void TCustomFtpCli::MkdirAsync() {
+    StartCompound(TFtpRequest::MkdirAsync, kLoginCwd | Steps({S::Mkd, S::Quit}));
+}
+void TCustomFtpCli::RmdirAsync() {
+    StartCompound(TFtpRequest::RmdirAsync, kLoginCwd | Steps({S::Rmd, S::Quit}));
+}
+void TCustomFtpCli::DeleteAsync() {
+    StartCompound(TFtpRequest::DeleteAsync, kLoginCwd | Steps({S::Dele, S::Quit}));
+}
+void TCustomFtpCli::RenameAsync() {
+    StartCompound(TFtpRequest::RenameAsync, kLoginCwd | Steps({S::RenFrom, S::RenTo, S::Quit}));
+}
+void TCustomFtpCli::DoQuoteAsync() {
+    StartCompound(TFtpRequest::DoQuoteAsync, kLoginCwd | Steps({S::Quote, S::Quit}));
+}
+
+}  // namespace tarnwick::ftp
