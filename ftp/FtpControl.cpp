@@ -118,7 +118,10 @@ void TCustomFtpCli::SendCommand(std::string Cmd) {
 void TCustomFtpCli::OpenAsync() {
     CheckReady();
     if (controlUp_) RaiseError("FTP component already connected");
-    if (!compoundFlag_) requestType_ = TFtpRequest::OpenAsync;
+    if (!compoundFlag_) {
+        requestType_ = TFtpRequest::OpenAsync;
+        errorMessage_.clear();
+    }
     requestDoneFlag_ = false;
     reader_.Clear();
     requestResult_ = 0;

@@ -74,6 +74,9 @@ void TCustomFtpCli::IssueCommand(TFtpRequest Request, TFtpStep Step, const std::
     // The step is recorded only once the command really goes out, so that a refused call
     // cannot change how the running request reads its reply.
     prevStep_ = Step;
+    // A request of its own starts without the error text of an earlier one; a raw command
+    // sent while busy joins the running request and keeps its text.
+    if (!compoundFlag_ && (state_ == esReady || state_ == esBetweenSteps)) errorMessage_.clear();
     if (!compoundFlag_) requestType_ = Request;
     okReplies_.assign(Accepted.begin(), Accepted.end());
     if (okReplies_.size() > kMaxAccepted) okReplies_.resize(kMaxAccepted);
