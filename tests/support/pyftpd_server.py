@@ -27,6 +27,7 @@ def main():
     handler = FTPHandler
     handler.authorizer = authorizer
     handler.banner = "pyftpdlib ready."
+    handler.auth_failed_timeout = 0.2
     server = FTPServer(("127.0.0.1", 0), handler)
     signal.signal(signal.SIGTERM, lambda *_: server.close_all() or sys.exit(0))
     print("PORT %d" % server.socket.getsockname()[1], flush=True)
