@@ -110,7 +110,16 @@ void TCustomFtpCli::Display(const std::string& Msg) {
 void TCustomFtpCli::SendCommand(std::string Cmd) {
     if (OnCommand) OnCommand(this, Cmd);
     Display("> " + Cmd);
-    if (controlSocket_->State() == net::wsConnected) controlSocket_->SendText(Cmd + "\r\n");
+    if (controlSocket_->State() != net::wsConnected) return;
+    try {
+        controlSocket_->SendText(Cmd + "\r\n");
+    } catch (const std::exception& e) {
+        // A send the socket layer refuses loses the connection: the request it carried
+        // ends through the close instead of waiting for a reply that cannot come.
+        Display("! " + std::string(e.what()));
+        if (controlSocket_->State() != net::wsClosed) controlSocket_->Close();
+        if (controlUp_) ControlSessionClosed(static_cast<uint16_t>(controlSocket_->LastError()));
+    }
 }
 
 // ---- opening the control connection ----------------------------------------------------

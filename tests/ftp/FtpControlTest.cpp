@@ -300,5 +300,35 @@ TEST_F(FtpControl, MisuseRaisesAndSendsNothing) {
     ftp.AbortSession();
 }
 
+TEST_F(FtpControl, AnExceptionFromOnRequestDoneGoesToOnBgExceptionAndTheLoopGoesOn) {
+    ScriptedFtpServer server;
+    server.Reply("220 Ready").Expect("NOOP").Reply("200 ok");
+    server.Start();
+    std::string caught;
+    ftp.OnBgException = [&](TCustomFtpCli*, const std::exception& e, bool& canClose) {
+        caught = e.what();
+        EXPECT_TRUE(canClose);
+    };
+    auto record = ftp.OnRequestDone;
+    ftp.OnRequestDone = [&](TCustomFtpCli* s, TFtpRequest rq, uint16_t error) {
+        record(s, rq, error);
+        throw std::runtime_error("handler failed");
+    };
+    Open(server);
+    EXPECT_EQ(caught, "handler failed");
+    ftp.SetLocalFileName("NOOP");
+    ASSERT_EQ(Start([&] { ftp.QuoteAsync(); }), "");
+    ASSERT_TRUE(WaitNextDone());
+    EXPECT_EQ(dones.back().error, 0);
+}
+
+TEST(FtpRequestNames, EveryIdentifierHasItsDisplayName) {
+    EXPECT_STREQ(FtpRequestName(TFtpRequest::none), "none");
+    EXPECT_STREQ(FtpRequestName(TFtpRequest::CwdAsync), "CwdAsync");
+    EXPECT_STREQ(FtpRequestName(TFtpRequest::TransmitAsync), "TransmitAsync");
+    EXPECT_STREQ(FtpRequestName(TFtpRequest::RestartPutAsync), "RestartPutAsync");
+    EXPECT_STREQ(FtpRequestName(static_cast<TFtpRequest>(42)), "");
+}
+
 }  // namespace
 }  // namespace tarnwick::ftp
