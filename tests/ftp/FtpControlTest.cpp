@@ -65,10 +65,7 @@ TEST_F(FtpControl, GreetingOtherThan220EndsConnectWithItsCode) {
     Target(server);
     ftp.SetUserName("anonymous");
     ftp.SetPassWord("guest@");
-    ASSERT_EQ(Start([&] { ftp.ConnectAsync(); }), "");
-    ASSERT_TRUE(WaitNextDone());
-    EXPECT_EQ(dones.back().rq, TFtpRequest::ConnectAsync);
-    EXPECT_EQ(dones.back().error, 421);
+    ExpectRequest([&] { ftp.ConnectAsync(); }, TFtpRequest::ConnectAsync, 421);
     EXPECT_EQ(ftp.ErrorMessage(), "421 Too many users");
     EXPECT_EQ(sessionClosed, 1);
     EXPECT_EQ(sessionConnected, 0);

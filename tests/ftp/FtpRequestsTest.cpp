@@ -92,10 +92,7 @@ TEST_F(FtpRequests, SingleCommandsSendTheirTextAndJudgeTheirCodes) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         c.setup(ftp);
-        ASSERT_EQ(Start([&] { c.op(ftp); }), "");
-        ASSERT_TRUE(WaitNextDone());
-        EXPECT_EQ(dones.back().rq, c.rq);
-        EXPECT_EQ(dones.back().error, c.error);
+        ExpectRequest([&] { c.op(ftp); }, c.rq, c.error);
         EXPECT_EQ(ftp.LastResponse(), c.reply);
         EXPECT_EQ(ftp.StatusCode(), ParseNumber(c.reply));
         EXPECT_EQ(ftp.State(), esReady);
@@ -138,10 +135,7 @@ TEST_F(FtpRequests, LoginDialogues) {
         ftp.SetPassWord("pw");
         sessionClosed = 0;
         display.clear();
-        ASSERT_EQ(Start([&] { ftp.ConnectAsync(); }), "");
-        ASSERT_TRUE(WaitNextDone());
-        EXPECT_EQ(dones.back().rq, TFtpRequest::ConnectAsync);
-        EXPECT_EQ(dones.back().error, c.error);
+        ExpectRequest([&] { ftp.ConnectAsync(); }, TFtpRequest::ConnectAsync, c.error);
         if (c.error != 0) {
             EXPECT_EQ(ftp.ErrorMessage(), c.passReply.empty() ? c.userReply : c.passReply);
         }
@@ -171,10 +165,7 @@ TEST_F(FtpRequests, AFailedStepEndsTheCompoundAndItsLeftoversNeverRun) {
     Open(server);
     ftp.SetHostFileName("a");
     ftp.SetLocalFileName("b");
-    ASSERT_EQ(Start([&] { ftp.RenAsync(); }), "");
-    ASSERT_TRUE(WaitNextDone());
-    EXPECT_EQ(dones.back().rq, TFtpRequest::RenAsync);
-    EXPECT_EQ(dones.back().error, 550);
+    ExpectRequest([&] { ftp.RenAsync(); }, TFtpRequest::RenAsync, 550);
     EXPECT_EQ(ftp.ErrorMessage(), "550 No such file");
     ftp.SetLocalFileName("NOOP");
     ASSERT_EQ(Start([&] { ftp.QuoteAsync(); }), "");
@@ -182,10 +173,7 @@ TEST_F(FtpRequests, AFailedStepEndsTheCompoundAndItsLeftoversNeverRun) {
     EXPECT_EQ(dones.back().error, 0);
     ftp.SetHostFileName("c");
     ftp.SetLocalFileName("d");
-    ASSERT_EQ(Start([&] { ftp.RenAsync(); }), "");
-    ASSERT_TRUE(WaitNextDone());
-    EXPECT_EQ(dones.back().rq, TFtpRequest::RenAsync);
-    EXPECT_EQ(dones.back().error, 0);
+    ExpectRequest([&] { ftp.RenAsync(); }, TFtpRequest::RenAsync, 0);
     EXPECT_TRUE(ftp.ErrorMessage().empty());  // a compound request starts with a clean slate
     PumpFor(30);
     EXPECT_EQ(server.Received(), (Lines{"RNFR a", "NOOP", "RNFR c", "RNTO d"}));
@@ -284,10 +272,7 @@ TEST_F(FtpRequests, OwnSessionCompoundsReportTheReplyBeforeQuit) {
         ftp.SetHostFileName("f");
         ftp.SetLocalFileName("g");
         sessionClosed = 0;
-        ASSERT_EQ(Start(c.op), "");
-        ASSERT_TRUE(WaitNextDone());
-        EXPECT_EQ(dones.back().rq, c.rq);
-        EXPECT_EQ(dones.back().error, 0) << ftp.ErrorMessage();
+        ExpectRequest(c.op, c.rq, 0);
         EXPECT_EQ(ftp.LastResponse(), c.last);
         EXPECT_EQ(ftp.StatusCode(), ParseNumber(c.last));
         EXPECT_EQ(sessionClosed, 1);
@@ -306,10 +291,7 @@ TEST_F(FtpRequests, AStepThatRefusesToStartEndsTheRequest) {
     server.Start();
     Target(server);
     ftp.SetUserName("");
-    ASSERT_EQ(Start([&] { ftp.ConnectAsync(); }), "");
-    ASSERT_TRUE(WaitNextDone());
-    EXPECT_EQ(dones.back().rq, TFtpRequest::ConnectAsync);
-    EXPECT_EQ(dones.back().error, 500);
+    ExpectRequest([&] { ftp.ConnectAsync(); }, TFtpRequest::ConnectAsync, 500);
     EXPECT_EQ(dones.back().errorMessage, "500 UserName emtpy");
     EXPECT_EQ(dones.back().state, esReady);
     EXPECT_TRUE(ftp.Connected());
@@ -412,10 +394,7 @@ TEST_F(FtpDataSeams, CompoundsRunDataStepsInOrderAndReportTheirOwnValue) {
         ftp.SetUserName("u");
         ftp.SetHostDirName("/pub");
         ftp.SetHostFileName("f");
-        ASSERT_EQ(Start(c.op), "");
-        ASSERT_TRUE(WaitNextDone());
-        EXPECT_EQ(static_cast<int>(dones.back().rq), static_cast<int>(c.rq));
-        EXPECT_EQ(dones.back().error, 0) << ftp.ErrorMessage();
+        ExpectRequest(c.op, c.rq, 0);
         EXPECT_EQ(ftp.LastResponse(), c.last);
         EXPECT_TRUE(server.Mismatches().empty()) << server.Mismatches().front();
     }

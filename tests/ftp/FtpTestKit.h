@@ -85,6 +85,14 @@ class EngineFixture : public ::testing::Test {
         return ok;
     }
 
+    // Starts op, waits for its report and checks the request value and Error reported.
+    void ExpectRequest(const std::function<void()>& op, TFtpRequest rq, uint16_t error) {
+        ASSERT_EQ(Start(op), "");
+        ASSERT_TRUE(WaitNextDone());
+        EXPECT_EQ(FtpRequestName(dones.back().rq), std::string(FtpRequestName(rq)));
+        EXPECT_EQ(dones.back().error, error) << ftp.ErrorMessage();
+    }
+
     // Pumps until n reports arrived in all.
     bool WaitDones(size_t n, int deadlineMs = 5000) {
         return PumpUntil([&] { return dones.size() >= n; }, deadlineMs);
