@@ -344,6 +344,35 @@ TEST_F(FtpRequests, AbortSessionDuringACompoundReportsOperationAborted) {
     EXPECT_EQ(ftp.State(), esReady);
 }
 
+TEST_F(FtpRequests, ThroughAnFtpProxyTheLoginNamesTheTargetHost) {
+    struct Case {
+        std::string port;
+        std::string user;
+    };
+    const Case cases[] = {
+        {"2121", "USER joe@ftp.example.com:2121"},
+        {"FTP", "USER joe@ftp.example.com"},
+        {"21", "USER joe@ftp.example.com"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.port);
+        ScriptedFtpServer proxy;
+        proxy.Reply("220 Proxy ready").Expect(c.user).Reply("230 in");
+        proxy.Start();
+        ftp.SetConnectionType(ftpProxy);
+        ftp.SetPassive(false);
+        EXPECT_TRUE(ftp.Passive());  // only direct connections can be active
+        ftp.SetProxyServer("127.0.0.1");
+        ftp.SetProxyPort(proxy.PortText());
+        ftp.SetHostName("ftp.example.com");  // never looked up: the proxy is
+        ftp.SetPort(c.port);
+        ftp.SetUserName("joe");
+        ExpectRequest([&] { ftp.ConnectAsync(); }, TFtpRequest::ConnectAsync, 0);
+        EXPECT_TRUE(proxy.Mismatches().empty()) << proxy.Mismatches().front();
+        ftp.AbortSession();
+    }
+}
+
 // The data-connection layer plugs in by overriding the data steps; these stand-ins send
 // the verbs on the control connection only, to show the step order and the reports.
 class StandInDataClient : public TFtpClient {
