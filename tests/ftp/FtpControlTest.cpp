@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/EventLoop.h"
 #include "platform/TickCount.h"
 #include "tests/ftp/FtpTestKit.h"
 #include "tests/support/FakeNameService.h"
@@ -262,6 +263,34 @@ TEST_F(FtpControl, WaitingWrappersHonourTimeout) {
     // A wrapper whose request cannot start returns false at once, with no report.
     EXPECT_FALSE(Sync([&] { return ftp.TypeAscii(); }));
     EXPECT_FALSE(ftp.Binary());
+}
+
+TEST_F(FtpControl, EitherPumpServesTheWaitAndAQuittingLoopEndsIt) {
+    auto& loop = platform::EventLoop::Current();
+    for (const bool multiThreaded : {false, true}) {
+        SCOPED_TRACE(multiThreaded ? "MultiThreaded" : "application pump");
+        ScriptedFtpServer server;
+        server.Reply("220 Ready").Expect("CWD /a").Reply("250 ok").Expect("CWD /never");
+        server.Start();
+        Open(server);
+        ftp.SetMultiThreaded(multiThreaded);
+        ftp.SetTimeout(0);
+        ftp.SetHostDirName("/a");
+        EXPECT_TRUE(Sync([&] { return ftp.Cwd(); }));
+        ASSERT_TRUE(WaitNextDone());
+
+        // No time limit, a silent server: only the application quitting ends the wait.
+        ftp.OnCommand = [&](TCustomFtpCli*, std::string& cmd) {
+            if (cmd == "CWD /never") loop.Quit();
+        };
+        ftp.SetHostDirName("/never");
+        EXPECT_FALSE(Sync([&] { return ftp.Cwd(); }));
+        ftp.OnCommand = nullptr;
+        loop.Run();  // takes the quit request back
+        ASSERT_TRUE(WaitNextDone());
+        EXPECT_NE(dones.back().error, 0);
+        EXPECT_FALSE(ftp.Connected());
+    }
 }
 
 TEST_F(FtpControl, MisuseRaisesAndSendsNothing) {
