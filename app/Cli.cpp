@@ -1,31 +1,132 @@
 #include "app/Cli.h"
 
+#include <cctype>
+
+#include "app/CliSession.h"
+#include "app/FtpUrl.h"
 #include "app/SettingsCommands.h"
+#include "app/TransferCommands.h"
 
 namespace tarnwick::cli {
+namespace {
+
+// The host type string: one digit per listing style.
+constexpr std::size_t kHostTypeLength = 7;
+
+int BadUsage(std::ostream& err, const std::string& reason = "") {
+    if (!reason.empty()) err << "tarnwick-cli: " << reason << '\n';
+    err << UsageText();
+    return kExitUsage;
+}
+
+bool IsHostTypeString(const std::string& text) {
+    if (text.size() != kHostTypeLength) return false;
+    for (char c : text) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+    }
+    return true;
+}
+
+// Takes the options out of args, leaving the command and its operands. False with a
+// reason for an unknown option or a missing option value.
+bool TakeOptions(std::vector<std::string>& args, TransferOptions& options, std::string& reason) {
+    std::vector<std::string> operands;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg.size() < 2 || arg[0] != '-') {
+            operands.push_back(arg);
+            continue;
+        }
+        if (arg == "--active") {
+            options.Passive = false;
+        } else if (arg == "--passive") {
+            options.Passive = true;
+        } else if (arg == "--resume") {
+            options.Resume = true;
+        } else if (arg == "--ascii") {
+            options.Ascii = true;
+        } else if (arg == "-v") {
+            options.Verbose = true;
+        } else if (arg == "--raw") {
+            options.Raw = true;
+        } else if (arg == "--answer") {
+            if (i + 1 >= args.size() || !IsHostTypeString(args[i + 1])) {
+                reason = "--answer takes a host type string of seven digits";
+                return false;
+            }
+            options.Answer = args[++i];
+        } else {
+            reason = "unknown option " + arg;
+            return false;
+        }
+    }
+    args = std::move(operands);
+    return true;
+}
+
+bool ReadUrl(const std::string& text, FtpUrl& url, std::string& reason) {
+    if (ParseFtpUrl(text, url, reason)) return true;
+    reason = "bad URL \"" + text + "\": " + reason;
+    return false;
+}
+
+}  // namespace
 
 std::string UsageText() {
-    return "usage: tarnwick-cli sites [--lines]   the saved servers (Name TAB URL, or their file "
-           "lines)\n"
-           "       tarnwick-cli options           the preferences as the file would be written\n";
+    return "usage: tarnwick-cli [options] ls  URL         list the remote directory URL\n"
+           "       tarnwick-cli [options] get URL LOCAL   download the remote file URL into "
+           "LOCAL\n"
+           "       tarnwick-cli [options] put LOCAL URL   upload LOCAL to the remote file URL\n"
+           "       tarnwick-cli sites [--lines]   the saved servers (Name TAB URL, or their "
+           "file lines)\n"
+           "       tarnwick-cli options           the preferences as the file would be "
+           "written\n"
+           "URL      ftp://[user[:password]@]host[:port]/path  (user anonymous when absent; "
+           "%XX escapes decoded)\n"
+           "options  --active | --passive (default passive)\n"
+           "         --resume   get: resume after the local file's bytes; put: resume from "
+           "the remote SIZE\n"
+           "         --ascii    TYPE A instead of TYPE I\n"
+           "         -v         the FTP dialogue on stderr (the password shown as "
+           "\"> PASS ****\")\n"
+           "         --raw      ls: the listing lines as the server sent them\n"
+           "         --answer DIGITS  ls: the host type string (default 0957681)\n";
 }
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    if (args.empty()) {
-        err << UsageText();
-        return kExitUsage;
-    }
+    if (args.empty()) return BadUsage(err);
     const std::string& command = args[0];
-    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    std::vector<std::string> rest(args.begin() + 1, args.end());
     if (command == "sites") {
         if (rest.empty()) return ListSites(SitesFormat::kUrls, out, err);
         if (rest.size() == 1 && rest[0] == "--lines")
             return ListSites(SitesFormat::kFileLines, out, err);
-    } else if (command == "options" && rest.empty()) {
-        return ShowOptions(out, err);
+        return BadUsage(err);
     }
-    err << UsageText();
-    return kExitUsage;
+    if (command == "options") return rest.empty() ? ShowOptions(out, err) : BadUsage(err);
+
+    // The transfer commands: options may come before the command and among the operands.
+    std::vector<std::string> words = args;
+    TransferOptions options;
+    std::string reason;
+    if (!TakeOptions(words, options, reason)) return BadUsage(err, reason);
+    if (words.empty()) return BadUsage(err);
+    const std::string& verb = words[0];
+    FtpUrl url;
+    if (verb == "ls" && words.size() == 2) {
+        if (!ReadUrl(words[1], url, reason)) return BadUsage(err, reason);
+        return ListCommand(url, options, out, err);
+    }
+    if (verb == "get" && words.size() == 3) {
+        if (!ReadUrl(words[1], url, reason)) return BadUsage(err, reason);
+        if (url.FileName().empty()) return BadUsage(err, "the URL names no remote file");
+        return GetCommand(url, words[2], options, err);
+    }
+    if (verb == "put" && words.size() == 3) {
+        if (!ReadUrl(words[2], url, reason)) return BadUsage(err, reason);
+        return PutCommand(words[1], url, options, err);
+    }
+    return BadUsage(err);
 }
 
 }  // namespace tarnwick::cli

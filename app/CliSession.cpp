@@ -1,0 +1,91 @@
+#include "app/CliSession.h"
+
+#include "platform/EventLoop.h"
+#include "platform/TickCount.h"
+
+namespace tarnwick::cli {
+namespace {
+
+constexpr uint64_t kMsPerSecond = 1000;
+constexpr int kPumpSliceMs = 100;
+constexpr const char* kPassCommand = "PASS ";
+constexpr const char* kMaskedPass = "> PASS ****";
+
+}  // namespace
+
+std::string MaskedDisplayLine(const std::string& line) {
+    return line.find(kPassCommand) == std::string::npos ? line : kMaskedPass;
+}
+
+CliSession::CliSession(const FtpUrl& url, const TransferOptions& options, std::ostream& err)
+    : options_(options), err_(err) {
+    ftp_.SetHostName(url.Host);
+    ftp_.SetPort(url.Port);
+    ftp_.SetUserName(url.User);
+    ftp_.SetPassWord(url.Password);
+    ftp_.SetPassive(options.Passive);
+    ftp_.SetTimeout(options.IdleTimeoutSeconds);
+    ftp_.OnRequestDone = [this](ftp::TCustomFtpCli*, ftp::TFtpRequest, uint16_t Error) {
+        lastCode_ = Error;
+        done_ = true;
+    };
+    ftp_.OnDisplay = [this](ftp::TCustomFtpCli*, std::string& Msg) {
+        KeepAlive();
+        if (options_.Verbose) err_ << MaskedDisplayLine(Msg) << '\n';
+    };
+    ftp_.OnProgress = [this](ftp::TCustomFtpCli*, int64_t, bool&) { KeepAlive(); };
+}
+
+CliSession::~CliSession() = default;
+
+void CliSession::KeepAlive() {
+    deadline_ = platform::GetTickCount() +
+                static_cast<uint64_t>(options_.IdleTimeoutSeconds) * kMsPerSecond;
+}
+
+bool CliSession::Run(const std::function<void()>& start) {
+    done_ = false;
+    lastCode_ = 0;
+    error_.clear();
+    try {
+        start();
+    } catch (const std::exception& e) {
+        error_ = e.what();
+        return false;
+    }
+    auto& loop = platform::EventLoop::Current();
+    KeepAlive();
+    while (!done_) {
+        if (platform::GetTickCount() > deadline_) {
+            ftp_.AbortSession();
+            // The abort may report the request; the timeout is what the user sees.
+            loop.PumpMessages();
+            error_ = "426 Timeout";
+            return false;
+        }
+        loop.WaitAndPump(kPumpSliceMs);
+    }
+    if (lastCode_ == 0) return true;
+    error_ = ftp_.ErrorMessage();
+    if (error_.empty()) error_ = "Error " + std::to_string(lastCode_);
+    return false;
+}
+
+bool CliSession::Open(const std::string& directory, bool binary) {
+    if (!Run([this] { ftp_.ConnectAsync(); })) return false;
+    if (!directory.empty()) {
+        ftp_.SetHostDirName(directory);
+        if (!Run([this] { ftp_.CwdAsync(); })) return false;
+    }
+    ftp_.SetBinary(binary);
+    return Run([this] { ftp_.TypeSetAsync(); });
+}
+
+void CliSession::Close() {
+    if (!ftp_.Connected()) return;
+    const std::string kept = error_;
+    Run([this] { ftp_.QuitAsync(); });
+    error_ = kept;
+}
+
+}  // namespace tarnwick::cli

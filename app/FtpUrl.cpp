@@ -1,0 +1,130 @@
+#include "app/FtpUrl.h"
+
+#include <cctype>
+
+namespace tarnwick::cli {
+namespace {
+
+constexpr std::string_view kScheme = "ftp://";
+constexpr unsigned long kMaxPort = 65535;
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Decodes %XX escapes; false for a broken escape or a byte no FTP command may carry.
+bool Decode(std::string_view text, std::string& out, const char* what, std::string& error) {
+    out.clear();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '%') {
+            const int high = i + 2 < text.size() ? HexValue(text[i + 1]) : -1;
+            const int low = high >= 0 ? HexValue(text[i + 2]) : -1;
+            if (low < 0) {
+                error = std::string("bad %-escape in the ") + what;
+                return false;
+            }
+            c = static_cast<char>(high * 16 + low);
+            i += 2;
+        }
+        if (c == '\r' || c == '\n' || c == '\0') {
+            error = std::string("the ") + what + " holds a line break or NUL";
+            return false;
+        }
+        out.push_back(c);
+    }
+    return true;
+}
+
+bool StartsWithScheme(std::string_view text) {
+    if (text.size() < kScheme.size()) return false;
+    for (std::size_t i = 0; i < kScheme.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(text[i])) != kScheme[i]) return false;
+    }
+    return true;
+}
+
+bool ParsePort(std::string_view text, std::string& port, std::string& error) {
+    unsigned long value = 0;
+    for (char c : text) {
+        if (!std::isdigit(static_cast<unsigned char>(c)) || value > kMaxPort) {
+            value = kMaxPort + 1;
+            break;
+        }
+        value = value * 10 + static_cast<unsigned long>(c - '0');
+    }
+    if (text.empty() || value == 0 || value > kMaxPort) {
+        error = "bad port \"" + std::string(text) + "\"";
+        return false;
+    }
+    port = std::to_string(value);
+    return true;
+}
+
+}  // namespace
+
+std::string FtpUrl::Directory() const {
+    const std::size_t slash = Path.rfind('/');
+    if (slash == std::string::npos) return "";
+    return slash == 0 ? "/" : Path.substr(0, slash);
+}
+
+std::string FtpUrl::FileName() const {
+    const std::size_t slash = Path.rfind('/');
+    return slash == std::string::npos ? Path : Path.substr(slash + 1);
+}
+
+bool ParseFtpUrl(std::string_view text, FtpUrl& url, std::string& error) {
+    url = FtpUrl{};
+    if (!StartsWithScheme(text)) {
+        error = "not an ftp:// URL";
+        return false;
+    }
+    text.remove_prefix(kScheme.size());
+    const std::size_t pathStart = text.find('/');
+    std::string_view authority = text.substr(0, pathStart);
+    const std::string_view path =
+        pathStart == std::string_view::npos ? std::string_view() : text.substr(pathStart);
+
+    // The password may itself hold '@' when not escaped: the host follows the last one.
+    const std::size_t at = authority.rfind('@');
+    if (at != std::string_view::npos) {
+        const std::string_view userInfo = authority.substr(0, at);
+        authority.remove_prefix(at + 1);
+        const std::size_t colon = userInfo.find(':');
+        if (!Decode(userInfo.substr(0, colon), url.User, "user", error)) return false;
+        if (colon != std::string_view::npos &&
+            !Decode(userInfo.substr(colon + 1), url.Password, "password", error))
+            return false;
+    }
+    const std::size_t colon = authority.find(':');
+    const std::string_view host = authority.substr(0, colon);
+    if (host.empty()) {
+        error = "the URL names no host";
+        return false;
+    }
+    for (char c : host) {
+        if (c == '%' || c == '[' || std::isspace(static_cast<unsigned char>(c)) ||
+            std::iscntrl(static_cast<unsigned char>(c))) {
+            error = "bad host \"" + std::string(host) + "\"";
+            return false;
+        }
+    }
+    url.Host = host;
+    url.Port = kDefaultFtpPort;
+    if (colon != std::string_view::npos && !ParsePort(authority.substr(colon + 1), url.Port, error))
+        return false;
+    if (!Decode(path, url.Path, "path", error)) return false;
+    if (url.User.empty()) {
+        url.User = kAnonymousUser;
+        if (url.Password.empty()) url.Password = kAnonymousPassword;
+    } else if (url.Password.empty() && url.User == kAnonymousUser) {
+        url.Password = kAnonymousPassword;
+    }
+    return true;
+}
+
+}  // namespace tarnwick::cli

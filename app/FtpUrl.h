@@ -1,0 +1,33 @@
+// The remote end of a tarnwick-cli command: ftp://[user[:password]@]host[:port]/path.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tarnwick::cli {
+
+inline constexpr const char* kAnonymousUser = "anonymous";
+// The password given for an anonymous login when the URL carries none.
+inline constexpr const char* kAnonymousPassword = "tarnwick@localhost";
+inline constexpr const char* kDefaultFtpPort = "21";
+
+struct FtpUrl {
+    std::string User;
+    std::string Password;
+    std::string Host;
+    std::string Port;  // digits, "21" when the URL names none
+    std::string Path;  // "" when the URL ends after the host; otherwise starts with "/"
+
+    // The folder part of Path ("/pub" for "/pub/a.txt", "/" for "/a.txt", "" for "").
+    std::string Directory() const;
+    // The last name of Path ("a.txt"; "" for "/pub/" or "").
+    std::string FileName() const;
+};
+
+// Reads an ftp:// URL. %XX escapes are decoded in the user, password and path; the user
+// is "anonymous" (with an e-mail-like password) when absent. False with a one-line
+// reason for anything else: another scheme, no host, a bad port, a bad escape, or a
+// decoded CR, LF or NUL (which would end the FTP command that carries it).
+bool ParseFtpUrl(std::string_view text, FtpUrl& url, std::string& error);
+
+}  // namespace tarnwick::cli

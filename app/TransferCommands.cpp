@@ -1,0 +1,158 @@
+#include "app/TransferCommands.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "app/Cli.h"
+#include "listing/ListingConsumer.h"
+#include "listing/ListingParser.h"
+#include "listing/RemoteListing.h"
+
+namespace tarnwick::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The reply code SIZE gives for a file the server does not have.
+constexpr uint16_t kNoSuchFile = 550;
+
+// The local file a listing is received into; removed however the command ends.
+class ListingTempFile {
+  public:
+    ListingTempFile() {
+        const char* dir = ::getenv("TMPDIR");
+        std::string pattern = std::string(dir && *dir ? dir : "/tmp") + "/tarnwick-ls-XXXXXX";
+        std::vector<char> name(pattern.begin(), pattern.end());
+        name.push_back('\0');
+        const int fd = ::mkstemp(name.data());
+        if (fd >= 0) {
+            ::close(fd);
+            path_ = name.data();
+        }
+    }
+    ~ListingTempFile() {
+        if (!path_.empty()) ::unlink(path_.c_str());
+    }
+    ListingTempFile(const ListingTempFile&) = delete;
+    ListingTempFile& operator=(const ListingTempFile&) = delete;
+
+    const std::string& Path() const { return path_; }
+
+  private:
+    std::string path_;
+};
+
+int Failed(CliSession& session, std::ostream& err) {
+    err << session.Error() << '\n';
+    session.Close();
+    return kExitFailed;
+}
+
+}  // namespace
+
+int ListCommand(const FtpUrl& url, const TransferOptions& options, std::ostream& out,
+                std::ostream& err) {
+    ListingTempFile listing;
+    if (listing.Path().empty()) {
+        err << "cannot create a temporary file: " << std::strerror(errno) << '\n';
+        return kExitFailed;
+    }
+    CliSession session(url, options, err);
+    // Listings travel as text, as the remote pane reads them.
+    if (!session.Open(url.Path, false)) return Failed(session, err);
+    auto& ftp = session.Engine();
+    ftp.SetHostFileName("");
+    ftp.SetLocalFileName(listing.Path());
+    if (!session.Run([&] { ftp.DirAsync(); })) return Failed(session, err);
+    session.Close();
+
+    std::string text;
+    ReadListingFile(listing.Path(), text);
+    if (options.Raw) {
+        std::vector<std::string_view> lines;
+        SplitListingLines(text, lines);
+        for (std::string_view line : lines) out << line << '\n';
+        return kExitOk;
+    }
+    const std::string_view answer = options.Answer.empty() ? kDefaultAnswer : options.Answer;
+    for (const TListingEntry& entry : CacheEntriesFromListing(text, answer))
+        out << FormatEntryFields(entry) << '\n';
+    return kExitOk;
+}
+
+int GetCommand(const FtpUrl& url, const std::string& local, const TransferOptions& options,
+               std::ostream& err) {
+    const std::string name = url.FileName();
+    std::string target = local;
+    std::error_code ec;
+    if (fs::is_directory(local, ec)) target = (fs::path(local) / name).string();
+
+    CliSession session(url, options, err);
+    if (!session.Open(url.Directory(), !options.Ascii)) return Failed(session, err);
+    auto& ftp = session.Engine();
+    ftp.SetHostFileName(name);
+    ftp.SetLocalFileName(target);
+    const bool ok = session.Run([&] {
+        if (options.Resume) {
+            ftp.RestGetAsync();
+        } else {
+            ftp.GetAsync();
+        }
+    });
+    if (!ok) return Failed(session, err);
+    session.Close();
+    return kExitOk;
+}
+
+int PutCommand(const std::string& local, const FtpUrl& url, const TransferOptions& options,
+               std::ostream& err) {
+    std::error_code ec;
+    const auto status = fs::status(local, ec);
+    if (ec || !fs::is_regular_file(status) || ::access(local.c_str(), R_OK) != 0) {
+        err << "cannot read " << local << ": "
+            << (ec                   ? ec.message()
+                : fs::exists(status) ? "not a readable file"
+                                     : "no such file")
+            << '\n';
+        return kExitFailed;
+    }
+    const int64_t localSize = static_cast<int64_t>(fs::file_size(local, ec));
+    std::string name = url.FileName();
+    if (name.empty()) name = fs::path(local).filename().string();
+
+    CliSession session(url, options, err);
+    if (!session.Open(url.Directory(), !options.Ascii)) return Failed(session, err);
+    auto& ftp = session.Engine();
+    ftp.SetHostFileName(name);
+    ftp.SetLocalFileName(local);
+    if (!options.Resume) {
+        if (!session.Run([&] { ftp.PutAsync(); })) return Failed(session, err);
+        session.Close();
+        return kExitOk;
+    }
+    int64_t offset = 0;
+    if (session.Run([&] { ftp.SizeAsync(); })) {
+        offset = ftp.SizeResult();
+    } else if (session.LastErrorCode() != kNoSuchFile) {
+        return Failed(session, err);
+    }
+    if (offset > localSize) {
+        err << "the remote file (" << offset << " bytes) is larger than " << local << " ("
+            << localSize << " bytes): nothing to resume\n";
+        session.Close();
+        return kExitFailed;
+    }
+    ftp.SetResumeAt(offset);
+    if (!session.Run([&] { ftp.RestPutAsync(); })) return Failed(session, err);
+    session.Close();
+    return kExitOk;
+}
+
+}  // namespace tarnwick::cli
