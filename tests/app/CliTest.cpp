@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "app/Cli.h"
+#include "app/CliSession.h"
 #include "tests/settings/TempFolder.h"
 
 namespace tarnwick::cli {
@@ -84,6 +85,47 @@ TEST_F(CliTest, BadUsageExitsTwoWithTheUsage) {
         EXPECT_EQ(err_.str(), UsageText());
         EXPECT_EQ(out_.str(), "");
     }
+}
+
+TEST_F(CliTest, BadTransferUsageExitsTwoWithTheReasonAndTheUsage) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"ls"},
+        {"ls", "ftp://h/", "extra"},
+        {"get", "ftp://h/a"},
+        {"put", "local"},
+        {"ls", "http://h/"},
+        {"get", "ftp://h/dir/", "local"},
+        {"put", "local", "ftp://h:99999/"},
+        {"--bogus", "ls", "ftp://h/"},
+        {"ls", "--answer", "12", "ftp://h/"},
+        {"ls", "ftp://h/", "--answer"},
+        {"-v"},
+    };
+    for (const auto& args : cases) {
+        EXPECT_EQ(Run(args), kExitUsage) << args.size();
+        const std::string err = err_.str();
+        EXPECT_EQ(err.substr(err.size() - UsageText().size()), UsageText());
+        EXPECT_EQ(out_.str(), "");
+    }
+}
+
+TEST_F(CliTest, FailuresBeforeAnyTransferExitOneWithTheReason) {
+    // An upload of a file that cannot be read never connects.
+    EXPECT_EQ(Run({"put", home_.file("missing"), "ftp://127.0.0.1:9/x"}), kExitFailed);
+    EXPECT_NE(err_.str().find("No such file"), std::string::npos) << err_.str();
+    EXPECT_EQ(Run({"put", home_.path(), "ftp://127.0.0.1:9/x"}), kExitFailed);
+    EXPECT_NE(err_.str().find("not a readable file"), std::string::npos) << err_.str();
+    // Nothing listens on the discard port of the loopback.
+    EXPECT_EQ(Run({"--active", "ls", "ftp://127.0.0.1:9/"}), kExitFailed);
+    EXPECT_FALSE(err_.str().empty());
+    EXPECT_EQ(out_.str(), "");
+}
+
+TEST(CliDisplay, ThePasswordNeverShows) {
+    EXPECT_EQ(MaskedDisplayLine("> PASS s3cret"), "> PASS ****");
+    EXPECT_EQ(MaskedDisplayLine("> USER PASS here"), "> PASS ****");
+    EXPECT_EQ(MaskedDisplayLine("< 230 Login successful."), "< 230 Login successful.");
+    EXPECT_EQ(MaskedDisplayLine("> PASSIVE"), "> PASSIVE");
 }
 
 }  // namespace
