@@ -1,0 +1,233 @@
+// Starting and stopping vsftpd for the integration tests.
+#include "tests/support/VsftpdServer.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <pwd.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace tarnwick::testing {
+
+namespace {
+
+constexpr const char* kVsftpd = "/usr/sbin/vsftpd";
+constexpr const char* kServedUser = "ftp";
+constexpr int kStartAttempts = 5;  // a port taken between the probe and vsftpd's bind
+constexpr int kStartDeadlineMs = 10000;
+constexpr int kStopDeadlineMs = 5000;
+constexpr int kPollMs = 10;
+
+// A port free right now on 127.0.0.1 (the system picks it).
+uint16_t FreePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) return 0;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof(addr);
+    uint16_t port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
+        port = ntohs(addr.sin_port);
+    ::close(fd);
+    return port;
+}
+
+bool Accepts(uint16_t port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) return false;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(port);
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0;
+    ::close(fd);
+    return ok;
+}
+
+}  // namespace
+
+VsftpdServer::VsftpdServer() {
+    const passwd* pw = ::getpwnam(kServedUser);
+    if (pw == nullptr) {
+        failure_ = "no \"ftp\" system user (is vsftpd installed?)";
+        return;
+    }
+    ftpUid_ = pw->pw_uid;
+    ftpGid_ = pw->pw_gid;
+    std::string templ =
+        (std::filesystem::temp_directory_path() / "tarnwick-vsftpd-XXXXXX").string();
+    if (::mkdtemp(templ.data()) == nullptr) {
+        failure_ = "mkdtemp failed";
+        return;
+    }
+    base_ = templ;
+    root_ = base_ + "/root";
+    logPath_ = base_ + "/vsftpd.log";
+    const std::string upload = root_ + kUploadDir;
+    std::filesystem::create_directory(root_);
+    std::filesystem::create_directory(upload);
+    std::filesystem::create_directory(base_ + "/empty");
+    ::chmod(base_.c_str(), 0755);
+    ::chmod(root_.c_str(), 0755);
+    if (::chown(upload.c_str(), ftpUid_, ftpGid_) != 0) {
+        failure_ = "cannot give the served folder to the ftp user";
+        return;
+    }
+    for (int attempt = 0; attempt < kStartAttempts && port_ == 0; ++attempt) {
+        const uint16_t port = FreePort();
+        if (port != 0 && StartOn(port)) port_ = port;
+    }
+    if (port_ == 0 && failure_.empty()) failure_ = "vsftpd did not start: " + Log();
+}
+
+bool VsftpdServer::StartOn(uint16_t port) {
+    const std::string conf = base_ + "/vsftpd.conf";
+    {
+        std::ofstream out(conf, std::ios::trunc);
+        out << "listen=YES\n"
+               "listen_ipv6=NO\n"
+               "listen_address=127.0.0.1\n"
+               "listen_port="
+            << port
+            << "\n"
+               "background=NO\n"
+               "anonymous_enable=YES\n"
+               "local_enable=NO\n"
+               "no_anon_password=YES\n"
+               "write_enable=YES\n"
+               "anon_upload_enable=YES\n"
+               "anon_mkdir_write_enable=YES\n"
+               "anon_other_write_enable=YES\n"
+               "anon_world_readable_only=NO\n"
+               "anon_umask=022\n"
+               "anon_root="
+            << root_
+            << "\n"
+               "secure_chroot_dir="
+            << base_
+            << "/empty\n"
+               "seccomp_sandbox=NO\n"
+               "isolate=NO\n"
+               "isolate_network=NO\n"
+               "connect_from_port_20=NO\n"
+               "pasv_enable=YES\n"
+               "port_enable=YES\n"
+               "dirmessage_enable=NO\n"
+               "ftpd_banner=vsftpd ready.\n"
+               "xferlog_enable=YES\n"
+               "log_ftp_protocol=YES\n"
+               "vsftpd_log_file="
+            << logPath_ << "\n";
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    const std::string errPath = base_ + "/stderr.txt";
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, errPath.c_str(),
+                                     O_WRONLY | O_CREAT | O_APPEND, 0644);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attr, 0);
+    std::string program = kVsftpd;
+    std::string confArg = conf;
+    char* argv[] = {program.data(), confArg.data(), nullptr};
+    const int rc = ::posix_spawn(&pid_, kVsftpd, &actions, &attr, argv, environ);
+    posix_spawnattr_destroy(&attr);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        pid_ = -1;
+        failure_ = "cannot run " + std::string(kVsftpd);
+        return false;
+    }
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartDeadlineMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+        int status = 0;
+        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;  // gone (the port was taken, or the configuration refused)
+            return false;
+        }
+        if (Accepts(port)) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+    }
+    Stop();
+    return false;
+}
+
+VsftpdServer::~VsftpdServer() {
+    Stop();
+    if (!base_.empty()) {
+        std::error_code ec;
+        std::filesystem::remove_all(base_, ec);
+    }
+}
+
+void VsftpdServer::Stop() {
+    if (pid_ <= 0) return;
+    // The listener and every session process it forked share the group started for it.
+    ::kill(-pid_, SIGTERM);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kStopDeadlineMs);
+    int status = 0;
+    while (::waitpid(pid_, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            ::kill(-pid_, SIGKILL);
+            ::waitpid(pid_, &status, 0);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+    }
+    ::kill(-pid_, SIGKILL);  // session processes that ignored the first signal
+    pid_ = -1;
+}
+
+std::string VsftpdServer::Log() const {
+    std::stringstream s;
+    for (const std::string& path : {logPath_, base_ + "/stderr.txt"}) {
+        std::ifstream in(path);
+        s << in.rdbuf();
+    }
+    return s.str();
+}
+
+void VsftpdServer::WriteFile(const std::string& relative, const std::string& content) const {
+    const std::string path = root_ + "/" + relative;
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out << content;
+    }
+    if (::chown(path.c_str(), ftpUid_, ftpGid_) != 0) {
+        // Still readable by the server; only replacing it would be refused.
+    }
+}
+
+bool VsftpdServer::Exists(const std::string& relative) const {
+    return std::filesystem::exists(root_ + "/" + relative);
+}
+
+std::string VsftpdServer::ReadFile(const std::string& relative) const {
+    std::ifstream in(root_ + "/" + relative, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+}  // namespace tarnwick::testing
