@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "ftp/FtpLocalFile.h"
+#include "ftp/FtpTransfer.h"
 #include "ftp/FtpTypes.h"
 #include "ftp/ReplyReader.h"
 #include "net/WSocket.h"
@@ -85,7 +87,9 @@ class TCustomFtpCli {
     void SetDisplayFileFlag(bool v) { displayFileFlag_ = v; }
     bool Binary() const { return typeLetter_ == 'I'; }
     void SetBinary(bool v) { typeLetter_ = v ? 'I' : 'A'; }
-    TFtpShareMode ShareMode() const { return shareMode_; }
+    TFtpShareMode ShareMode() const {
+        return shareMode_ <= ftpShareDenyNone ? shareMode_ : ftpShareExclusive;
+    }
     void SetShareMode(TFtpShareMode v) { shareMode_ = v; }
     TFtpOptions Options() const { return options_; }
     void SetOptions(TFtpOptions v) { options_ = v; }
@@ -107,6 +111,10 @@ class TCustomFtpCli {
     const std::string& DirResult() const { return dirResult_; }
     int64_t ResumeAt() const { return resumeAt_; }
     void SetResumeAt(int64_t v) { resumeAt_ = v; }
+    // The last 227 reply received in passive mode.
+    const std::string& PasvReply() const { return pasvReply_; }
+    // Bytes moved by the last transfer, not counting its restart offset.
+    int64_t ByteCount() const { return xfer_.byteCount; }
     TFtpRequest RequestType() const { return requestType_; }
     bool Connected() const;
 
@@ -138,8 +146,8 @@ class TCustomFtpCli {
     virtual void QuoteAsync();
     virtual void QuitAsync();
 
-    // Data steps: the data-connection layer overrides these. Until then they refuse with
-    // FtpException, and so do the compound requests that contain them.
+    // Data steps: the data connection (PORT or PASV), the restart offset, downloads and
+    // uploads.
     virtual void PortAsync();
     virtual void RestAsync();
     virtual void RetrCmdAsync();
@@ -147,6 +155,7 @@ class TCustomFtpCli {
     virtual void NlstCmdAsync();
     virtual void StorCmdAsync();
     virtual void AppeCmdAsync();
+    virtual void ShowTransferStats();
 
     // Compound requests.
     virtual void ConnectAsync();
@@ -177,11 +186,12 @@ class TCustomFtpCli {
     // A procedure of the request machinery (reply handler, done handler, continuation).
     using Proc = void (TCustomFtpCli::*)();
 
-    // Hooks the data-connection layer fills in.
-    virtual void CloseLocalFile() {}
-    virtual bool ReportProgress() { return true; }
+    // The data-connection layer.
+    virtual void CloseLocalFile();
+    // Raises OnProgress; false when the user asked to abort (the data socket is closed).
+    virtual bool ReportProgress();
     // Private messages other than FtpMsgRequestDone.
-    virtual void HandleEngineMessage(const platform::Message& msg) { (void)msg; }
+    virtual void HandleEngineMessage(const platform::Message& msg);
     void PostEngineMessage(uint32_t msg, uintptr_t wParam);
     virtual void HandleEngineException(const std::exception& E);
 
@@ -229,6 +239,8 @@ class TCustomFtpCli {
     std::string dirResult_;
     int64_t resumeAt_ = 0;
     std::string pasvReply_;
+    FtpTransferState xfer_;
+    LocalFile localStream_;
 
   private:
     void ControlLookupDone(uint16_t Error);
@@ -240,12 +252,47 @@ class TCustomFtpCli {
     void EngineWndProc(const platform::Message& msg);
     void RunStep(TFtpStep step);
     void EndCompoundOnStepError(const std::string& text);
-    void DataStepUnavailable(const char* verb);
+    // Data connection and transfers.
+    void PortReplyDone();
+    void ResetDataSocket();
+    bool ConnectPassive(bool upload);
+    void FailTransferStart(int code, const std::string& text);
+    void RecordTransferFailure(int code, const std::string& text);
+    void StartDownload(const char* verb, TFtpRequest request);
+    bool OpenDownloadFile();
+    net::TSocket AcceptDataConnection();
+    void DataGetAccepted();
+    void AdoptGetConnection(net::TSocket handle);
+    void DataGetConnected(uint16_t Error);
+    void DataGetReceive();
+    void DataGetClosed(uint16_t Error);
+    void GetFirstReply();
+    void GetFinalReply();
+    void GetFinish();
+    void StartUpload(bool append);
+    void SendUploadVerb();
+    void DataPutConnected(uint16_t Error);
+    void DataPutAccepted();
+    void AdoptPutConnection(net::TSocket handle);
+    void PutFirstReply();
+    void DataPutSend(uint16_t Error);
+    void DataPutDiscard();
+    void DataPutClosed(uint16_t Error);
+    void PutFinalReply();
+    void PutFinish();
+    void EndTransfer(int Error);
+    void DisplayFileBlock(const char* data, size_t size);
+    void DisplayFileLine(std::string& line);
 
     platform::EventLoop* loop_;
     platform::TargetId window_ = 0;
     ReplyReader reader_;
     bool startingCompound_ = false;
+    uint16_t pasvPort_ = 0;  // the port of pasvReply_, 0 when it has none
+    std::unique_ptr<char[]> receiveBlock_;
+    std::unique_ptr<char[]> sendBlock_;
+    LineSplitter lineSplitter_;
+    PendingDataConnection earlyData_;
 
     std::string hostName_;
     std::string port_ = "ftp";

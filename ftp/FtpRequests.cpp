@@ -231,34 +231,6 @@ void TCustomFtpCli::CloseControl() {
     controlSocket_->Close();
 }
 
-// ---- data steps (the data-connection layer overrides them) ------------------------------
-
-void TCustomFtpCli::DataStepUnavailable(const char* verb) {
-    RaiseError(std::string(verb) + ": data connections are not available");
-}
-
-void TCustomFtpCli::PortAsync() {
-    DataStepUnavailable("PORT");
-}
-void TCustomFtpCli::RestAsync() {
-    DataStepUnavailable("REST");
-}
-void TCustomFtpCli::RetrCmdAsync() {
-    DataStepUnavailable("RETR");
-}
-void TCustomFtpCli::ListCmdAsync() {
-    DataStepUnavailable("LIST");
-}
-void TCustomFtpCli::NlstCmdAsync() {
-    DataStepUnavailable("NLST");
-}
-void TCustomFtpCli::StorCmdAsync() {
-    DataStepUnavailable("STOR");
-}
-void TCustomFtpCli::AppeCmdAsync() {
-    DataStepUnavailable("APPE");
-}
-
 // ---- compound requests ------------------------------------------------------------------
 
 void TCustomFtpCli::StartCompound(TFtpRequest Request, TFtpStepSet Steps) {

@@ -298,29 +298,32 @@ TEST_F(FtpRequests, AStepThatRefusesToStartEndsTheRequest) {
     PumpFor(30);
     EXPECT_TRUE(server.Received().empty());
 
-    // A data step that is not available yet, met after the login of its own session.
+    // A data step that refuses (no local file named), met after the login of its own
+    // session and the PORT step: the request ends with the refusal, nothing more is sent.
     ScriptedFtpServer own;
     own.Reply("220 Ready").Expect("USER u").Reply("230 in").Expect("TYPE I").Reply("200 ok");
+    own.Expect("PORT 127,0,0,1,*").Reply("200 ok");
     own.Start();
     ftp.AbortSession();
     Target(own);
     ftp.SetUserName("u");
-    ftp.SetLocalFileName("local.bin");
+    ftp.SetLocalFileName("");
     ASSERT_EQ(Start([&] { ftp.AppendFileAsync(); }), "");
     ASSERT_TRUE(WaitNextDone());
     EXPECT_EQ(dones.back().rq, TFtpRequest::TransmitAsync);
-    EXPECT_NE(dones.back().error, 0);
-    EXPECT_EQ(dones.back().errorMessage.substr(0, 9), "500 PORT:");
+    EXPECT_EQ(dones.back().error, 500);
+    EXPECT_EQ(dones.back().errorMessage, "500 LocalFileName empty");
     EXPECT_EQ(ftp.State(), esReady);
+    EXPECT_TRUE(own.Mismatches().empty()) << own.Mismatches().front();
     ftp.AbortSession();
 
-    // The same refusal as the first step of a request leaves through the call itself.
+    // The same kind of refusal as the first step of a request leaves through the call.
     ScriptedFtpServer third;
     third.Reply("220 Ready");
     third.Start();
-    Open(third);
-    EXPECT_EQ(Start([&] { ftp.DirAsync(); }).substr(0, 5), "PORT:");
+    EXPECT_EQ(Start([&] { ftp.DirAsync(); }), "FTP component not connected");
     EXPECT_EQ(ftp.State(), esReady);
+    Open(third);
     ftp.SetLocalFileName("NOOP");
     EXPECT_EQ(Start([&] { ftp.QuoteAsync(); }), "");  // the engine is usable at once
     ftp.AbortSession();

@@ -1,0 +1,224 @@
+// TCustomFtpCli: preparing the data connection (PORT in active mode, PASV in passive mode),
+// the restart offset, progress and abort, the statistics line and the local file.
+#include <arpa/inet.h>
+
+#include <algorithm>
+
+#include "ftp/FtpClient.h"
+#include "platform/TickCount.h"
+
+namespace tarnwick::ftp {
+
+namespace {
+
+constexpr int kReplyOk = 200;
+constexpr int kReplyPassive = 227;
+constexpr int kActiveLingerSeconds = 10;
+
+std::string ClassName(const std::exception& e) {
+    if (dynamic_cast<const net::ESocketException*>(&e) != nullptr) return "ESocketException";
+    if (dynamic_cast<const FtpException*>(&e) != nullptr) return "FtpException";
+    return "Exception";
+}
+
+}  // namespace
+
+// ---- the data socket ---------------------------------------------------------------------
+
+void TCustomFtpCli::ResetDataSocket() {
+    net::TWSocket& data = *dataSocket_;
+    data.OnSessionAvailable = nullptr;
+    data.OnSessionClosed = nullptr;
+    data.OnDataAvailable = nullptr;
+    data.OnSessionConnected = nullptr;
+    data.OnDataSent = nullptr;
+    earlyData_.Reset();
+    if (data.State() != net::wsClosed) data.Close();
+    data.SetProto("tcp");
+    data.SetAddr("0.0.0.0");
+    data.SetPort("0");
+}
+
+bool TCustomFtpCli::ConnectPassive(bool upload) {
+    const int failCode = upload ? kFtpErrAborted : kFtpErrLocal;
+    try {
+        uint16_t port = 0;
+        if (!ParsePasvPort(pasvReply_, port) || port == 0)
+            throw FtpException("no usable PASV reply \"" + pasvReply_ + "\"");
+        net::TWSocket& data = *dataSocket_;
+        if (data.State() != net::wsClosed) data.Close();
+        data.SetProto("tcp");
+        data.SetPort(std::to_string(port));
+        data.SetAddr(controlSocket_->Addr());
+        if (upload) {
+            data.OnSessionConnected = [this](net::TCustomWSocket*, uint16_t e) {
+                DataPutConnected(e);
+            };
+        } else {
+            data.OnSessionConnected = [this](net::TCustomWSocket*, uint16_t e) {
+                DataGetConnected(e);
+            };
+        }
+        data.SetLingerOnOff(net::wsLingerOff);
+        data.SetLingerTimeout(0);
+        data.Connect();
+    } catch (const std::exception& e) {
+        FailTransferStart(failCode,
+                          std::to_string(failCode) + " " + ClassName(e) + ": " + e.what());
+        return false;
+    }
+    return true;
+}
+
+net::TSocket TCustomFtpCli::AcceptDataConnection() {
+    net::TWSocket& data = *dataSocket_;
+    const net::TSocket handle = data.Accept();
+    data.OnSessionAvailable = nullptr;
+    data.Close();  // the listener
+    return handle;
+}
+
+// Ends a transfer step that could not start (nothing was sent for it).
+void TCustomFtpCli::FailTransferStart(int code, const std::string& text) {
+    lastResponse_ = text;
+    statusCode_ = code;
+    SetErrorFromReply();
+    if (dataSocket_->State() != net::wsClosed) dataSocket_->Close();
+    requestResult_ = code;
+    FinishRequest(code);
+}
+
+void TCustomFtpCli::RecordTransferFailure(int code, const std::string& text) {
+    if (xfer_.failure == 0) xfer_.failure = code;
+    if (errorMessage_.empty()) errorMessage_ = text;
+}
+
+void TCustomFtpCli::EndTransfer(int Error) {
+    CloseLocalFile();
+    resumeAt_ = 0;
+    if (xfer_.failure != 0) Error = xfer_.failure;
+    requestResult_ = Error;
+    FinishRequest(Error);
+}
+
+// ---- PORT / PASV -------------------------------------------------------------------------
+
+void TCustomFtpCli::PortAsync() {
+    CheckReady();
+    if (!controlUp_) RaiseError("FTP component not connected");
+    sockaddr_in local{};
+    int len = sizeof(local);
+    if (controlSocket_->GetSockName(local, len) != 0)
+        RaiseError("PORT: the control connection has no local address");
+    ResetDataSocket();
+    std::string cmd = "PASV";
+    if (!passive_) {
+        net::TWSocket& data = *dataSocket_;
+        try {
+            data.SetLingerOnOff(net::wsLingerOn);
+            data.SetLingerTimeout(kActiveLingerSeconds);
+            // The listener takes connections on the control connection's own interface only:
+            // that is the address the PORT command names.
+            data.SetAddr(inet_ntoa(local.sin_addr));
+            data.Listen();
+        } catch (const std::exception& e) {
+            if (data.State() != net::wsClosed) data.Close();
+            RaiseError(std::string("PORT: ") + e.what());
+        }
+        // Some servers connect as soon as PORT arrives, before the transfer verb: the
+        // connection waits here for the transfer step.
+        data.OnSessionAvailable = [this](net::TCustomWSocket*, uint16_t) {
+            earlyData_.Hold(AcceptDataConnection());
+        };
+        sockaddr_in bound{};
+        int boundLen = sizeof(bound);
+        if (data.GetSockName(bound, boundLen) != 0) {
+            data.Close();
+            RaiseError("PORT: the data listener has no port");
+        }
+        cmd = PortCommandText(controlSocket_->Addr(), local.sin_addr, ntohs(bound.sin_port));
+    }
+    xfer_.byteCount = 0;
+    IssueCommand(TFtpRequest::PortAsync, TFtpStep::Port, cmd, {kReplyOk, kReplyPassive},
+                 &TCustomFtpCli::PortReplyDone);
+}
+
+void TCustomFtpCli::PortReplyDone() {
+    if (requestResult_ == 0 && passive_) {
+        // Without a port the transfer step would have nowhere to connect: the request ends
+        // here with a text that names the reply.
+        uint16_t port = 0;
+        std::string problem;
+        if (statusCode_ != kReplyPassive) {
+            problem = "PASV answered without a 227 reply: ";
+        } else if (!ParsePasvPort(lastResponse_, port) || port == 0) {
+            problem = "PASV reply without six numbers in parentheses: ";
+        }
+        if (!problem.empty()) {
+            requestResult_ = kFtpErrEngine;
+            if (errorMessage_.empty())
+                errorMessage_ = std::to_string(kFtpErrEngine) + " " + problem + lastResponse_;
+        }
+    }
+    FinishRequest(requestResult_);
+}
+
+// ---- REST --------------------------------------------------------------------------------
+
+void TCustomFtpCli::RestAsync() {
+    CheckReady();
+    prevStep_ = TFtpStep::Rest;
+    const bool upload =
+        requestType_ == TFtpRequest::RestPutAsync || requestType_ == TFtpRequest::RestartPutAsync;
+    if (!upload && (options_ & ftpNoAutoResumeAt) == 0) resumeAt_ = LocalFileSize(localFileName_);
+    if (resumeAt_ > 0) {
+        IssueCommand(TFtpRequest::RestAsync, TFtpStep::Rest, "REST " + std::to_string(resumeAt_),
+                     {});
+        return;
+    }
+    // Nothing to restart from: no command, the request goes on (or ends) at once.
+    if (!compoundFlag_) {
+        requestType_ = TFtpRequest::RestAsync;
+        errorMessage_.clear();
+    }
+    requestDoneFlag_ = false;
+    nextHandler_ = &TCustomFtpCli::HandleCommandReply;
+    doneHandler_ = nullptr;
+    FinishRequest(0);
+}
+
+// ---- progress, statistics, local file, engine messages -------------------------------------
+
+bool TCustomFtpCli::ReportProgress() {
+    if (!OnProgress) return true;
+    bool abort = false;
+    OnProgress(this, xfer_.byteCount + std::max<int64_t>(resumeAt_, 0), abort);
+    if (!abort) return true;
+    Display("! Abort requested");
+    // Whatever the server answers now (a 226 for the bytes it had sent already, say), the
+    // transfer did not complete.
+    RecordTransferFailure(kFtpErrAborted, "426 Transfer aborted");
+    if (dataSocket_->State() != net::wsClosed) dataSocket_->Close();
+    return false;
+}
+
+void TCustomFtpCli::ShowTransferStats() {
+    xfer_.stopTick = platform::GetTickCount();
+    const uint64_t ms = xfer_.startTick == 0 || xfer_.stopTick < xfer_.startTick
+                            ? 0
+                            : xfer_.stopTick - xfer_.startTick;
+    Display("! " + TransferStatsText(xfer_.byteCount, ms));
+}
+
+void TCustomFtpCli::CloseLocalFile() {
+    localStream_.Close();
+    xfer_.localFilePending = false;
+}
+
+void TCustomFtpCli::HandleEngineMessage(const platform::Message& msg) {
+    if (msg.msg != FtpMsgSendData) return;
+    xfer_.startTick = platform::GetTickCount();
+    DataPutSend(0);
+}
+
+}  // namespace tarnwick::ftp

@@ -1,0 +1,202 @@
+// TCustomFtpCli: the download step (RETR, LIST, NLST) into the local file or the line
+// display. The step ends when both the server's final reply and the data connection's close
+// have come, in either order.
+#include "ftp/FtpClient.h"
+#include "platform/ErrorCodes.h"
+#include "platform/TickCount.h"
+
+namespace tarnwick::ftp {
+
+namespace {
+
+constexpr int kReplyAlreadyOpen = 125;
+constexpr int kReplyOpening = 150;
+constexpr int kReplyTransferDone = 226;
+constexpr int kReplyActionDone = 250;
+
+}  // namespace
+
+void TCustomFtpCli::RetrCmdAsync() {
+    StartDownload("RETR", TFtpRequest::GetAsync);
+}
+
+void TCustomFtpCli::ListCmdAsync() {
+    StartDownload("LIST", TFtpRequest::DirAsync);
+}
+
+void TCustomFtpCli::NlstCmdAsync() {
+    StartDownload("NLST", TFtpRequest::LsAsync);
+}
+
+void TCustomFtpCli::StartDownload(const char* verb, TFtpRequest request) {
+    if (!controlUp_) RaiseError(std::string(verb) + ": not connected");
+    if (localFileName_.empty() && !displayFileFlag_) RaiseError("LocalFileName empty");
+    CheckReady();
+    if (!compoundFlag_) {
+        requestType_ = request;
+        errorMessage_.clear();
+    }
+    xfer_ = FtpTransferState{};
+    xfer_.getCommand = verb;
+    requestDoneFlag_ = false;
+    lineSplitter_.Clear();
+    dataSocket_->OnSessionAvailable = [this](net::TCustomWSocket*, uint16_t) { DataGetAccepted(); };
+
+    CloseLocalFile();
+    if (!displayFileFlag_) {
+        // The file is opened (created, truncated) only once the server accepts the
+        // transfer; what can be checked without touching it is checked now.
+        if (!LocalFileWritable(localFileName_)) {
+            FailTransferStart(kFtpErrLocal, std::to_string(kFtpErrLocal) +
+                                                " Unable to open local file " + localFileName_);
+            return;
+        }
+        xfer_.localFilePending = true;
+    }
+    if (passive_ && !ConnectPassive(false)) return;
+    if (!passive_ && earlyData_.Held()) AdoptGetConnection(earlyData_.Take());
+
+    // In passive mode the verb goes out right after the connect started.
+    ChangeState(esAwaitingReply);
+    nextHandler_ = &TCustomFtpCli::GetFirstReply;
+    replyPending_ = true;
+    SendCommand(hostFileName_.empty() ? std::string(verb)
+                                      : std::string(verb) + " " + hostFileName_);
+}
+
+bool TCustomFtpCli::OpenDownloadFile() {
+    xfer_.localFilePending = false;
+    bool ok;
+    if (resumeAt_ > 0) {
+        // A resumed download writes after the bytes already there; nothing is truncated.
+        ok = localStream_.Open(localFileName_, LocalFile::Access::Write, ShareMode()) &&
+             localStream_.Seek(resumeAt_);
+    } else {
+        ok = localStream_.Open(localFileName_, LocalFile::Access::Create, ShareMode());
+    }
+    if (ok) return true;
+    localStream_.Close();
+    const std::string text =
+        std::to_string(kFtpErrLocal) + " Unable to open local file " + localFileName_;
+    Display("! " + text);
+    RecordTransferFailure(kFtpErrLocal, text);
+    if (dataSocket_->State() != net::wsClosed) dataSocket_->Close();
+    return false;
+}
+
+void TCustomFtpCli::DataGetAccepted() {
+    AdoptGetConnection(AcceptDataConnection());
+}
+
+void TCustomFtpCli::AdoptGetConnection(net::TSocket handle) {
+    net::TWSocket& data = *dataSocket_;
+    data.OnSessionClosed = [this](net::TCustomWSocket*, uint16_t e) { DataGetClosed(e); };
+    data.OnDataAvailable = [this](net::TCustomWSocket*, uint16_t) { DataGetReceive(); };
+    data.OnDataSent = nullptr;
+    data.Dup(handle);
+    xfer_.startTick = platform::GetTickCount();
+}
+
+void TCustomFtpCli::DataGetConnected(uint16_t Error) {
+    net::TWSocket& data = *dataSocket_;
+    data.OnSessionClosed = [this](net::TCustomWSocket*, uint16_t e) { DataGetClosed(e); };
+    data.OnDataAvailable = [this](net::TCustomWSocket*, uint16_t) { DataGetReceive(); };
+    data.OnDataSent = nullptr;
+    xfer_.startTick = platform::GetTickCount();
+    if (Error == 0) return;
+    // The verb has gone out already: its replies are awaited before the request ends, so
+    // that none of them is taken for the reply of the next command.
+    RecordTransferFailure(kFtpErrLocal, std::to_string(kFtpErrLocal) +
+                                            " Unable to establish data connection, error #" +
+                                            std::to_string(Error));
+    if (data.State() != net::wsClosed) data.Close();
+}
+
+void TCustomFtpCli::DataGetReceive() {
+    if (!ReportProgress()) return;
+    if (!receiveBlock_) receiveBlock_ = std::make_unique<char[]>(kReceiveBlockSize);
+    net::TWSocket& data = *dataSocket_;
+    const int n = data.Receive(receiveBlock_.get(), static_cast<int>(kReceiveBlockSize));
+    if (n > 0) {
+        xfer_.byteCount += n;
+        if (xfer_.localFilePending && !OpenDownloadFile()) return;
+        if (localStream_.IsOpen() &&
+            !localStream_.Write(receiveBlock_.get(), static_cast<size_t>(n))) {
+            Display("! Error writing local file");
+            RecordTransferFailure(kFtpErrLocal, std::to_string(kFtpErrLocal) +
+                                                    " Error writing local file " + localFileName_);
+            CloseLocalFile();
+            if (data.State() != net::wsClosed) data.Close();
+            return;
+        }
+        if (displayFileFlag_) DisplayFileBlock(receiveBlock_.get(), static_cast<size_t>(n));
+        return;
+    }
+    if (n < 0 && data.State() == net::wsConnected && data.LastError() != platform::kErrWouldBlock) {
+        const int error = data.LastError();
+        Display("! Data: Receive error " + std::to_string(error));
+        RecordTransferFailure(kFtpErrAborted, std::to_string(kFtpErrAborted) +
+                                                  " Data connection broken, receive error #" +
+                                                  std::to_string(error));
+        data.Close();
+    }
+}
+
+void TCustomFtpCli::DataGetClosed(uint16_t Error) {
+    if (displayFileFlag_) {
+        lineSplitter_.Flush([this](std::string& line) { DisplayFileLine(line); });
+    }
+    // A file still waiting for the server's acceptance stays pending: an empty download
+    // whose data connection closes before the 150 reply is created when that reply comes.
+    localStream_.Close();
+    xfer_.dataClosed = true;
+    xfer_.dataError = Error;
+    GetFinish();
+}
+
+void TCustomFtpCli::GetFirstReply() {
+    DisplayReply();
+    if (statusCode_ == kReplyAlreadyOpen || statusCode_ == kReplyOpening) {
+        if (xfer_.localFilePending && xfer_.failure == 0 && OpenDownloadFile() && xfer_.dataClosed)
+            localStream_.Close();
+        nextHandler_ = &TCustomFtpCli::GetFinalReply;
+        return;
+    }
+    replyPending_ = false;
+    SetErrorFromReply();
+    nextHandler_ = nullptr;
+    if (dataSocket_->State() != net::wsClosed) dataSocket_->Close();
+    EndTransfer(statusCode_);
+}
+
+void TCustomFtpCli::GetFinalReply() {
+    replyPending_ = false;
+    DisplayReply();
+    if (statusCode_ == kReplyAlreadyOpen || statusCode_ == kReplyTransferDone ||
+        statusCode_ == kReplyActionDone) {
+        xfer_.finalReplyOk = true;
+        GetFinish();
+        return;
+    }
+    SetErrorFromReply();
+    CloseLocalFile();
+    if (dataSocket_->State() != net::wsClosed) dataSocket_->Close();
+    Display("! RETR/LIST/NLST Failed");
+    EndTransfer(statusCode_);
+}
+
+void TCustomFtpCli::GetFinish() {
+    if (!xfer_.finalReplyOk || !xfer_.dataClosed) return;
+    ShowTransferStats();
+    EndTransfer(xfer_.dataError);
+}
+
+void TCustomFtpCli::DisplayFileBlock(const char* data, size_t size) {
+    lineSplitter_.Feed(data, size, [this](std::string& line) { DisplayFileLine(line); });
+}
+
+void TCustomFtpCli::DisplayFileLine(std::string& line) {
+    if (OnDisplayFile) OnDisplayFile(this, line);
+}
+
+}  // namespace tarnwick::ftp

@@ -1,0 +1,102 @@
+// The pieces of a data transfer that stand on their own: block sizes, the port of a PASV
+// reply, the PORT command text, the statistics line, cutting downloaded text into lines,
+// and the state of the transfer that runs.
+#pragma once
+
+#include <netinet/in.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/SocketApi.h"
+
+namespace tarnwick::ftp {
+
+// Downloads read at most kReceiveBlockSize bytes per read and write them straight to the
+// file; uploads keep exactly one block of at most kSendBlockSize bytes in the socket and read
+// the next one when it has drained. Both are fixed, so memory does not grow with the file.
+inline constexpr size_t kReceiveBlockSize = 64 * 1024;
+inline constexpr size_t kSendBlockSize = 64 * 1024;
+
+// The port of a 227 reply "227 Entering Passive Mode (h1,h2,h3,h4,p1,p2)": p1 * 256 + p2.
+// The four address numbers are not used (the data connection goes to the address the
+// control connection was made to), but there must be six numbers of 0 to 255 between
+// parentheses; false otherwise.
+bool ParsePasvPort(const std::string& reply, uint16_t& port);
+
+// "PORT h1,h2,h3,h4,p1,p2" for a listening port and the control connection's local address
+// (network order); "127,0,0,1" when the control connection was made to 127.0.0.1.
+std::string PortCommandText(const std::string& controlAddr, const in_addr& localAddr,
+                            uint16_t port);
+
+// "<n> bytes received/sent in <s> seconds", followed by " (<rate> Bytes/sec)" when the
+// transfer took at least a millisecond.
+std::string TransferStatsText(int64_t byteCount, uint64_t milliseconds);
+
+// Cuts downloaded text into lines for the line display. A line ends at CR or LF (CR LF
+// counts once, empty lines are skipped); a line cut by a block boundary is held until the
+// rest arrives, and Flush hands over what is held when the data connection closes.
+class LineSplitter {
+  public:
+    using Sink = std::function<void(std::string& line)>;
+
+    void Feed(const char* data, size_t size, const Sink& sink);
+    void Flush(const Sink& sink);
+    void Clear() { carry_.clear(); }
+
+  private:
+    std::string carry_;
+};
+
+// A data connection accepted before its transfer step runs (servers that connect at once
+// when PORT arrives): held here until the step adopts it, closed when it never does.
+class PendingDataConnection {
+  public:
+    PendingDataConnection() = default;
+    ~PendingDataConnection() { Reset(); }
+    PendingDataConnection(const PendingDataConnection&) = delete;
+    PendingDataConnection& operator=(const PendingDataConnection&) = delete;
+
+    bool Held() const { return handle_ != platform::kInvalidSocket; }
+    void Hold(platform::TSocket handle) {
+        Reset();
+        handle_ = handle;
+    }
+    platform::TSocket Take() {
+        const platform::TSocket h = handle_;
+        handle_ = platform::kInvalidSocket;
+        return h;
+    }
+    void Reset() {
+        if (Held()) platform::SocketClose(Take());
+    }
+
+  private:
+    platform::TSocket handle_ = platform::kInvalidSocket;
+};
+
+// The state of the transfer that runs (one at a time).
+struct FtpTransferState {
+    std::string getCommand;  // "RETR", "LIST" or "NLST"
+    bool appendFlag = false;
+    int64_t byteCount = 0;  // bytes moved, not counting the restart offset
+    uint64_t startTick = 0;
+    uint64_t stopTick = 0;
+    bool finalReplyOk = false;
+    bool dataClosed = false;
+    uint16_t dataError = 0;
+    bool storReplied = false;
+    bool putConnected = false;
+    bool eofReached = false;
+    // A download opens its local file only once the server has accepted the transfer
+    // (125/150, or the first data byte): a refused verb leaves the file as it was.
+    bool localFilePending = false;
+    // A failure on our side of a transfer the server has accepted (the user's abort, a
+    // local file that cannot be written or read, a broken data connection): the request
+    // waits for the server's final reply, then ends with this code whatever that reply was.
+    int failure = 0;
+};
+
+}  // namespace tarnwick::ftp
