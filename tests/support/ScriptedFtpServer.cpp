@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <stdexcept>
 
 namespace tarnwick::testing {
@@ -25,32 +26,149 @@ bool Readable(int fd) {
     return ::poll(&p, 1, kPollSliceMs) > 0;
 }
 
-}  // namespace
-
-ScriptedFtpServer::ScriptedFtpServer() {
-    listenFd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (listenFd_ < 0) throw std::runtime_error("ScriptedFtpServer: socket failed");
+// A TCP listener on 127.0.0.1 at port (0: the system picks); -1 on failure.
+int ListenLoopback(uint16_t port, uint16_t& bound) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) return -1;
     const int on = 1;
-    ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on));
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on));
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
-    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 ||
-        ::listen(listenFd_, 4) != 0) {
-        ::close(listenFd_);
-        throw std::runtime_error("ScriptedFtpServer: bind/listen failed");
+    addr.sin_port = htons(port);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 || ::listen(fd, 4) != 0) {
+        ::close(fd);
+        return -1;
     }
     socklen_t len = sizeof(addr);
-    ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len);
-    port_ = ntohs(addr.sin_port);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    bound = ntohs(addr.sin_port);
+    return fd;
+}
+
+}  // namespace
+
+ScriptedFtpServer::ScriptedFtpServer(uint16_t dataPort) {
+    listenFd_ = ListenLoopback(0, port_);
+    if (listenFd_ < 0) throw std::runtime_error("ScriptedFtpServer: bind/listen failed");
+    dataListenFd_ = ListenLoopback(dataPort, dataPort_);
+    if (dataListenFd_ < 0) {
+        ::close(listenFd_);
+        throw std::runtime_error("ScriptedFtpServer: the data port cannot be bound");
+    }
 }
 
 ScriptedFtpServer::~ScriptedFtpServer() {
     stop_ = true;
     if (thread_.joinable()) thread_.join();
-    if (clientFd_ >= 0) ::close(clientFd_);
-    if (listenFd_ >= 0) ::close(listenFd_);
+    for (int fd : {clientFd_, listenFd_, dataFd_, dataListenFd_})
+        if (fd >= 0) ::close(fd);
+}
+
+std::string ScriptedFtpServer::PasvReplyText(const std::string& hostNumbers) const {
+    return "227 Entering Passive Mode (" + hostNumbers + "," + std::to_string(dataPort_ >> 8) +
+           "," + std::to_string(dataPort_ & 0xFF) + ")";
+}
+
+ScriptedFtpServer& ScriptedFtpServer::AcceptData() {
+    script_.push_back({Kind::AcceptData, "", 0});
+    return *this;
+}
+
+ScriptedFtpServer& ScriptedFtpServer::ConnectData() {
+    script_.push_back({Kind::ConnectData, "", 0});
+    return *this;
+}
+
+ScriptedFtpServer& ScriptedFtpServer::SendData(const std::string& bytes) {
+    script_.push_back({Kind::SendData, bytes, 0});
+    return *this;
+}
+
+ScriptedFtpServer& ScriptedFtpServer::ReceiveData() {
+    script_.push_back({Kind::ReceiveData, "", 0});
+    return *this;
+}
+
+ScriptedFtpServer& ScriptedFtpServer::CloseData() {
+    script_.push_back({Kind::CloseData, "", 0});
+    return *this;
+}
+
+ScriptedFtpServer& ScriptedFtpServer::ResetData() {
+    script_.push_back({Kind::ResetData, "", 0});
+    return *this;
+}
+
+std::string ScriptedFtpServer::DataReceived() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return dataReceived_;
+}
+
+void ScriptedFtpServer::NotePortCommand(const std::string& line) {
+    if (line.rfind("PORT ", 0) != 0) return;
+    unsigned n[6] = {};
+    if (std::sscanf(line.c_str() + 5, "%u,%u,%u,%u,%u,%u", &n[0], &n[1], &n[2], &n[3], &n[4],
+                    &n[5]) != 6)
+        return;
+    activeAddr_ = htonl((n[0] << 24) | (n[1] << 16) | (n[2] << 8) | n[3]);
+    activePort_ = static_cast<uint16_t>((n[4] << 8) | n[5]);
+}
+
+bool ScriptedFtpServer::RunDataStep(const Step& step) {
+    switch (step.kind) {
+        case Kind::AcceptData:
+            while (!stop_) {
+                if (!Readable(dataListenFd_)) continue;
+                dataFd_ = ::accept(dataListenFd_, nullptr, nullptr);
+                return dataFd_ >= 0;
+            }
+            return false;
+        case Kind::ConnectData: {
+            dataFd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+            sockaddr_in addr{};
+            addr.sin_family = AF_INET;
+            addr.sin_addr.s_addr = activeAddr_;
+            addr.sin_port = htons(activePort_);
+            return dataFd_ >= 0 &&
+                   ::connect(dataFd_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0;
+        }
+        case Kind::SendData: {
+            size_t done = 0;
+            while (done < step.text.size()) {
+                const ssize_t n =
+                    ::send(dataFd_, step.text.data() + done, step.text.size() - done, MSG_NOSIGNAL);
+                if (n < 0 && errno == EINTR) continue;
+                if (n < 0) return false;
+                done += static_cast<size_t>(n);
+            }
+            return true;
+        }
+        case Kind::ReceiveData:
+            while (!stop_) {
+                if (!Readable(dataFd_)) continue;
+                char chunk[kReadChunk];
+                const ssize_t n = ::recv(dataFd_, chunk, sizeof(chunk), 0);
+                if (n < 0 && errno == EINTR) continue;
+                if (n <= 0) return n == 0;
+                std::lock_guard<std::mutex> lock(mutex_);
+                dataReceived_.append(chunk, static_cast<size_t>(n));
+            }
+            return false;
+        case Kind::CloseData:
+        case Kind::ResetData:
+            if (dataFd_ >= 0) {
+                if (step.kind == Kind::ResetData) {
+                    const linger abortive{1, 0};
+                    ::setsockopt(dataFd_, SOL_SOCKET, SO_LINGER, &abortive, sizeof(abortive));
+                }
+                ::close(dataFd_);
+                dataFd_ = -1;
+            }
+            return true;
+        default:
+            return true;
+    }
 }
 
 ScriptedFtpServer& ScriptedFtpServer::Reply(const std::string& line) {
@@ -173,6 +291,7 @@ void ScriptedFtpServer::Run() {
                     return;
                 }
                 Record(line);
+                NotePortCommand(line);
                 const bool prefix = !step.text.empty() && step.text.back() == '*';
                 const bool match = prefix ? line.compare(0, step.text.size() - 1, step.text, 0,
                                                          step.text.size() - 1) == 0
@@ -193,6 +312,11 @@ void ScriptedFtpServer::Run() {
                 clientFd_ = -1;
                 scriptDone_ = true;
                 return;
+            default:
+                if (!RunDataStep(step))
+                    Mismatch("data step failed (" + std::to_string(static_cast<int>(step.kind)) +
+                             ")");
+                break;
         }
     }
     scriptDone_ = true;

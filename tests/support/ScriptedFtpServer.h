@@ -4,6 +4,11 @@
 // pieces with pauses), pause, close. When the script has run out the server stays silent
 // but keeps recording what it receives until the client closes or the server is destroyed.
 //
+// Data connections: the server also listens for one (passive mode: AcceptData, its port in
+// the 227 text made by PasvReplyText), or connects to the address of the last PORT command
+// received (active mode: ConnectData); then SendData, ReceiveData (until the client closes),
+// CloseData or ResetData (an abortive close).
+//
 //   ScriptedFtpServer server;
 //   server.Reply("220 Ready").Expect("USER anonymous").Reply("331 Password please");
 //   server.Start();
@@ -22,13 +27,18 @@ namespace tarnwick::testing {
 
 class ScriptedFtpServer {
   public:
-    ScriptedFtpServer();
+    // dataPort: the port of the passive-mode data listener, 0 for one the system picks.
+    // Throws when it cannot be bound.
+    explicit ScriptedFtpServer(uint16_t dataPort = 0);
     ~ScriptedFtpServer();
     ScriptedFtpServer(const ScriptedFtpServer&) = delete;
     ScriptedFtpServer& operator=(const ScriptedFtpServer&) = delete;
 
     uint16_t Port() const { return port_; }
     std::string PortText() const { return std::to_string(port_); }
+    uint16_t DataPort() const { return dataPort_; }
+    // "227 Entering Passive Mode (<hostNumbers>,p1,p2)" for the data listener's port.
+    std::string PasvReplyText(const std::string& hostNumbers = "127,0,0,1") const;
 
     // Script steps, run in the order given.
     ScriptedFtpServer& Reply(const std::string& line);  // line + CR LF
@@ -40,6 +50,12 @@ class ScriptedFtpServer {
     ScriptedFtpServer& Expect(const std::string& command);
     ScriptedFtpServer& Pause(int ms);
     ScriptedFtpServer& Close();
+    ScriptedFtpServer& AcceptData();
+    ScriptedFtpServer& ConnectData();
+    ScriptedFtpServer& SendData(const std::string& bytes);
+    ScriptedFtpServer& ReceiveData();
+    ScriptedFtpServer& CloseData();
+    ScriptedFtpServer& ResetData();
 
     // Runs the script on the server's thread (the client may connect before or after).
     void Start();
@@ -50,9 +66,23 @@ class ScriptedFtpServer {
     bool ScriptDone() const { return scriptDone_; }
     bool ClientClosed() const { return clientClosed_; }
     int Connections() const { return connections_; }
+    // The bytes ReceiveData took, and the port a PORT command named (0 before one came).
+    std::string DataReceived() const;
+    uint16_t ActivePort() const { return activePort_; }
 
   private:
-    enum class Kind { Send, Expect, Pause, Close };
+    enum class Kind {
+        Send,
+        Expect,
+        Pause,
+        Close,
+        AcceptData,
+        ConnectData,
+        SendData,
+        ReceiveData,
+        CloseData,
+        ResetData
+    };
     struct Step {
         Kind kind;
         std::string text;
@@ -66,10 +96,18 @@ class ScriptedFtpServer {
     void Record(const std::string& line);
     void Mismatch(const std::string& text);
     void Drain();
+    bool RunDataStep(const Step& step);
+    void NotePortCommand(const std::string& line);
 
     int listenFd_ = -1;
     int clientFd_ = -1;
     uint16_t port_ = 0;
+    int dataListenFd_ = -1;
+    int dataFd_ = -1;
+    uint16_t dataPort_ = 0;
+    std::atomic<uint16_t> activePort_{0};
+    uint32_t activeAddr_ = 0;  // network order
+    std::string dataReceived_;
     std::vector<Step> script_;
     std::string pending_;  // bytes read but not yet cut into lines
     std::thread thread_;
