@@ -80,6 +80,7 @@ net::TSocket TCustomFtpCli::AcceptDataConnection() {
 
 // Ends a transfer step that could not start (nothing was sent for it).
 void TCustomFtpCli::FailTransferStart(int code, const std::string& text) {
+    replyPending_ = false;
     lastResponse_ = text;
     statusCode_ = code;
     SetErrorFromReply();
@@ -93,8 +94,12 @@ void TCustomFtpCli::RecordTransferFailure(int code, const std::string& text) {
     if (errorMessage_.empty()) errorMessage_ = text;
 }
 
+// A transfer counts as awaiting its reply until it ends: a control connection lost before
+// that (after the final reply but before the data connection closed, say) fails it.
 void TCustomFtpCli::EndTransfer(int Error) {
+    replyPending_ = false;
     CloseLocalFile();
+    if (requestDoneFlag_) return;  // ended already (the control connection was lost)
     resumeAt_ = 0;
     if (xfer_.failure != 0) Error = xfer_.failure;
     requestResult_ = Error;

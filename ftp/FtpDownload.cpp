@@ -162,7 +162,6 @@ void TCustomFtpCli::GetFirstReply() {
         nextHandler_ = &TCustomFtpCli::GetFinalReply;
         return;
     }
-    replyPending_ = false;
     SetErrorFromReply();
     nextHandler_ = nullptr;
     if (dataSocket_->State() != net::wsClosed) dataSocket_->Close();
@@ -170,7 +169,6 @@ void TCustomFtpCli::GetFirstReply() {
 }
 
 void TCustomFtpCli::GetFinalReply() {
-    replyPending_ = false;
     DisplayReply();
     if (statusCode_ == kReplyAlreadyOpen || statusCode_ == kReplyTransferDone ||
         statusCode_ == kReplyActionDone) {
@@ -186,7 +184,7 @@ void TCustomFtpCli::GetFinalReply() {
 }
 
 void TCustomFtpCli::GetFinish() {
-    if (!xfer_.finalReplyOk || !xfer_.dataClosed) return;
+    if (!xfer_.finalReplyOk || !xfer_.dataClosed || requestDoneFlag_) return;
     ShowTransferStats();
     EndTransfer(xfer_.dataError);
 }

@@ -68,6 +68,7 @@ void TCustomFtpCli::StartUpload(bool append) {
         // the engine is busy.
         ChangeState(esAwaitingReply);
         nextHandler_ = &TCustomFtpCli::PutFirstReply;
+        replyPending_ = true;
         ConnectPassive(true);
         return;
     }
@@ -132,7 +133,6 @@ void TCustomFtpCli::PutFirstReply() {
         }
         return;
     }
-    replyPending_ = false;
     SetErrorFromReply();
     nextHandler_ = nullptr;
     if (dataSocket_->State() != net::wsClosed) dataSocket_->Close();
@@ -188,7 +188,6 @@ void TCustomFtpCli::DataPutClosed(uint16_t Error) {
 }
 
 void TCustomFtpCli::PutFinalReply() {
-    replyPending_ = false;
     DisplayReply();
     if (statusCode_ == kReplyTransferDone || statusCode_ == kReplyActionDone) {
         xfer_.finalReplyOk = true;
@@ -203,7 +202,7 @@ void TCustomFtpCli::PutFinalReply() {
 }
 
 void TCustomFtpCli::PutFinish() {
-    if (!xfer_.finalReplyOk || !xfer_.dataClosed) return;
+    if (!xfer_.finalReplyOk || !xfer_.dataClosed || requestDoneFlag_) return;
     ShowTransferStats();
     EndTransfer(xfer_.dataError);
 }

@@ -429,6 +429,21 @@ TEST_F(FtpTransfer, AnUploadCutByTheServerFailsEvenAfter226) {
     EXPECT_EQ(ftp.ErrorMessage().substr(0, 4), "426 ");
 }
 
+TEST_F(FtpTransfer, AControlConnectionLostBeforeTheDataCloseFailsTheDownload) {
+    ScriptedFtpServer server;
+    server.Reply("220 Ready").Expect("PASV").Reply(server.PasvReplyText());
+    server.AcceptData().Expect("RETR f").Reply("150 go").SendData("part").Reply("226 Done");
+    server.Pause(100).Close();  // the data connection stays open
+    OpenPassive(server);
+    ftp.SetHostFileName("f");
+    ftp.SetLocalFileName(Local("f"));
+    ASSERT_EQ(Start([&] { ftp.GetAsync(); }), "");
+    ASSERT_TRUE(WaitNextDone());
+    EXPECT_EQ(dones.back().error, kFtpErrAborted);
+    EXPECT_EQ(dones.back().errorMessage, "426 Connection closed before the reply");
+    EXPECT_FALSE(ftp.RunSync([] {}));  // the result the waiting wrappers read agrees
+}
+
 TEST_F(FtpTransfer, TheLineDisplayGetsWholeLines) {
     ScriptedFtpServer server;
     server.Reply("220 Ready").Expect("PASV").Reply(server.PasvReplyText());
