@@ -268,7 +268,6 @@ class TCustomFtpCli {
     void DataGetClosed(uint16_t Error);
     void GetFirstReply();
     void GetFinalReply();
-    void GetFinish();
     void StartUpload(bool append);
     void SendUploadVerb();
     void DataPutConnected(uint16_t Error);
@@ -279,7 +278,9 @@ class TCustomFtpCli {
     void DataPutDiscard();
     void DataPutClosed(uint16_t Error);
     void PutFinalReply();
-    void PutFinish();
+    void TransferRefused();
+    void TransferFailed(const char* notice);
+    void TransferFinish();
     void EndTransfer(int Error);
     void DisplayFileBlock(const char* data, size_t size);
     void DisplayFileLine(std::string& line);

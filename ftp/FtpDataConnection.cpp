@@ -94,6 +94,31 @@ void TCustomFtpCli::RecordTransferFailure(int code, const std::string& text) {
     if (errorMessage_.empty()) errorMessage_ = text;
 }
 
+// The preliminary reply to the verb was not 125 or 150: nothing is transferred.
+void TCustomFtpCli::TransferRefused() {
+    SetErrorFromReply();
+    nextHandler_ = nullptr;
+    if (dataSocket_->State() != net::wsClosed) dataSocket_->Close();
+    EndTransfer(statusCode_);
+}
+
+// The final reply was not a success: the transfer ends at once, the data connection with it.
+void TCustomFtpCli::TransferFailed(const char* notice) {
+    SetErrorFromReply();
+    CloseLocalFile();
+    if (dataSocket_->State() != net::wsClosed) dataSocket_->Close();
+    Display(notice);
+    EndTransfer(statusCode_);
+}
+
+// A transfer ends when both its good final reply and its data close have come, whichever
+// comes second.
+void TCustomFtpCli::TransferFinish() {
+    if (!xfer_.finalReplyOk || !xfer_.dataClosed || requestDoneFlag_) return;
+    ShowTransferStats();
+    EndTransfer(xfer_.dataError);
+}
+
 // A transfer counts as awaiting its reply until it ends: a control connection lost before
 // that (after the final reply but before the data connection closed, say) fails it.
 void TCustomFtpCli::EndTransfer(int Error) {

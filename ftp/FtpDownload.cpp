@@ -7,15 +7,6 @@
 
 namespace tarnwick::ftp {
 
-namespace {
-
-constexpr int kReplyAlreadyOpen = 125;
-constexpr int kReplyOpening = 150;
-constexpr int kReplyTransferDone = 226;
-constexpr int kReplyActionDone = 250;
-
-}  // namespace
-
 void TCustomFtpCli::RetrCmdAsync() {
     StartDownload("RETR", TFtpRequest::GetAsync);
 }
@@ -151,7 +142,7 @@ void TCustomFtpCli::DataGetClosed(uint16_t Error) {
     localStream_.Close();
     xfer_.dataClosed = true;
     xfer_.dataError = Error;
-    GetFinish();
+    TransferFinish();
 }
 
 void TCustomFtpCli::GetFirstReply() {
@@ -162,10 +153,7 @@ void TCustomFtpCli::GetFirstReply() {
         nextHandler_ = &TCustomFtpCli::GetFinalReply;
         return;
     }
-    SetErrorFromReply();
-    nextHandler_ = nullptr;
-    if (dataSocket_->State() != net::wsClosed) dataSocket_->Close();
-    EndTransfer(statusCode_);
+    TransferRefused();
 }
 
 void TCustomFtpCli::GetFinalReply() {
@@ -173,20 +161,10 @@ void TCustomFtpCli::GetFinalReply() {
     if (statusCode_ == kReplyAlreadyOpen || statusCode_ == kReplyTransferDone ||
         statusCode_ == kReplyActionDone) {
         xfer_.finalReplyOk = true;
-        GetFinish();
+        TransferFinish();
         return;
     }
-    SetErrorFromReply();
-    CloseLocalFile();
-    if (dataSocket_->State() != net::wsClosed) dataSocket_->Close();
-    Display("! RETR/LIST/NLST Failed");
-    EndTransfer(statusCode_);
-}
-
-void TCustomFtpCli::GetFinish() {
-    if (!xfer_.finalReplyOk || !xfer_.dataClosed || requestDoneFlag_) return;
-    ShowTransferStats();
-    EndTransfer(xfer_.dataError);
+    TransferFailed("! RETR/LIST/NLST Failed");
 }
 
 void TCustomFtpCli::DisplayFileBlock(const char* data, size_t size) {

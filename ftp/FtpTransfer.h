@@ -20,6 +20,13 @@ namespace tarnwick::ftp {
 inline constexpr size_t kReceiveBlockSize = 64 * 1024;
 inline constexpr size_t kSendBlockSize = 64 * 1024;
 
+// Replies of a transfer verb: preliminary (125, 150) and final (226, 250; a download also
+// takes 125 as final).
+inline constexpr int kReplyAlreadyOpen = 125;
+inline constexpr int kReplyOpening = 150;
+inline constexpr int kReplyTransferDone = 226;
+inline constexpr int kReplyActionDone = 250;
+
 // The port of a 227 reply "227 Entering Passive Mode (h1,h2,h3,h4,p1,p2)": p1 * 256 + p2.
 // The four address numbers are not used (the data connection goes to the address the
 // control connection was made to), but there must be six numbers of 0 to 255 between

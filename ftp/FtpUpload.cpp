@@ -10,10 +10,6 @@ namespace tarnwick::ftp {
 
 namespace {
 
-constexpr int kReplyAlreadyOpen = 125;
-constexpr int kReplyOpening = 150;
-constexpr int kReplyTransferDone = 226;
-constexpr int kReplyActionDone = 250;
 constexpr int kAcceptedLingerSeconds = 10;
 
 }  // namespace
@@ -133,10 +129,7 @@ void TCustomFtpCli::PutFirstReply() {
         }
         return;
     }
-    SetErrorFromReply();
-    nextHandler_ = nullptr;
-    if (dataSocket_->State() != net::wsClosed) dataSocket_->Close();
-    EndTransfer(statusCode_);
+    TransferRefused();
 }
 
 void TCustomFtpCli::DataPutSend(uint16_t Error) {
@@ -184,27 +177,17 @@ void TCustomFtpCli::DataPutClosed(uint16_t Error) {
     CloseLocalFile();
     xfer_.dataClosed = true;
     xfer_.dataError = Error;
-    PutFinish();
+    TransferFinish();
 }
 
 void TCustomFtpCli::PutFinalReply() {
     DisplayReply();
     if (statusCode_ == kReplyTransferDone || statusCode_ == kReplyActionDone) {
         xfer_.finalReplyOk = true;
-        PutFinish();
+        TransferFinish();
         return;
     }
-    SetErrorFromReply();
-    CloseLocalFile();
-    if (dataSocket_->State() != net::wsClosed) dataSocket_->Close();
-    Display("! STOR Failed");
-    EndTransfer(statusCode_);
-}
-
-void TCustomFtpCli::PutFinish() {
-    if (!xfer_.finalReplyOk || !xfer_.dataClosed || requestDoneFlag_) return;
-    ShowTransferStats();
-    EndTransfer(xfer_.dataError);
+    TransferFailed("! STOR Failed");
 }
 
 }  // namespace tarnwick::ftp
