@@ -289,7 +289,6 @@ class TCustomFtpCli {
     platform::TargetId window_ = 0;
     ReplyReader reader_;
     bool startingCompound_ = false;
-    uint16_t pasvPort_ = 0;  // the port of pasvReply_, 0 when it has none
     std::unique_ptr<char[]> receiveBlock_;
     std::unique_ptr<char[]> sendBlock_;
     LineSplitter lineSplitter_;
