@@ -444,6 +444,32 @@ TEST_F(FtpTransfer, AControlConnectionLostBeforeTheDataCloseFailsTheDownload) {
     EXPECT_FALSE(ftp.RunSync([] {}));  // the result the waiting wrappers read agrees
 }
 
+TEST_F(FtpTransfer, AFailedPassiveConnectWaitsForTheVerbsReplyBeforeEnding) {
+    // A port nobody listens on: the data connection is refused after RETR went out.
+    uint16_t deadPort = 0;
+    {
+        ScriptedFtpServer probe;
+        deadPort = probe.DataPort();
+    }
+    ScriptedFtpServer server;
+    server.Reply("220 Ready").Expect("PASV");
+    server.Reply("227 Entering Passive Mode (127,0,0,1," + std::to_string(deadPort >> 8) + "," +
+                 std::to_string(deadPort & 0xFF) + ")");
+    server.Expect("RETR f").Pause(100).Reply("425 No data connection");
+    server.Expect("PWD").Reply("257 \"/\" is current");
+    OpenPassive(server);
+    Write(Local("f"), "old bytes");
+    ftp.SetHostFileName("f");
+    ftp.SetLocalFileName(Local("f"));
+    ExpectRequest([&] { ftp.GetAsync(); }, TFtpRequest::GetAsync, 550);
+    EXPECT_EQ(ftp.ErrorMessage(), "550 Unable to establish data connection, error #10061");
+    EXPECT_EQ(ftp.LastResponse(), "425 No data connection");
+    EXPECT_EQ(Read(Local("f")), "old bytes");
+    // The 425 belonged to RETR: the next command reads its own reply.
+    ExpectRequest([&] { ftp.PwdAsync(); }, TFtpRequest::PwdAsync, 0);
+    EXPECT_EQ(ftp.DirResult(), "/");
+}
+
 TEST_F(FtpTransfer, TheLineDisplayGetsWholeLines) {
     ScriptedFtpServer server;
     server.Reply("220 Ready").Expect("PASV").Reply(server.PasvReplyText());
