@@ -156,6 +156,11 @@ TYPED_TEST(CliServers, ListingShowsParsedEntries) {
         EXPECT_NE(this->out.str().find(" sub dir\n"), std::string::npos) << this->out.str();
         EXPECT_NE(this->out.str().find("link.txt"), std::string::npos) << this->out.str();
     }
+    // Another host type string: under the Text type the name is the whole listing line.
+    ASSERT_EQ(this->Cli("--passive", {"ls", "--answer", "1957681", this->Url("list")}), kExitOk)
+        << this->err.str();
+    EXPECT_NE(this->out.str().find("\t-rw"), std::string::npos) << this->out.str();
+    EXPECT_EQ(this->out.str().find("\tplain.txt\t"), std::string::npos) << this->out.str();
 }
 
 TYPED_TEST(CliServers, FailuresExitOneAndLeaveTheLocalFile) {
