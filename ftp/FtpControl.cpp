@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "ftp/FtpClient.h"
+#include "ftp/FtpTransfer.h"
 
 namespace tarnwick::ftp {
 
@@ -44,6 +45,8 @@ TCustomFtpCli::TCustomFtpCli() : loop_(&platform::EventLoop::Current()) {
         ControlSessionClosed(e);
     };
     dataSocket_ = std::make_unique<net::TWSocket>();
+    // An upload block goes to the stack whole rather than in 1514-byte pieces.
+    dataSocket_->SetSendBlockSize(static_cast<int>(kSendBlockSize));
 }
 
 TCustomFtpCli::~TCustomFtpCli() {

@@ -129,6 +129,10 @@ class TCustomWSocket {
     // The socket's own message endpoint.
     platform::TargetId Window() const { return window_; }
     const TSendQueue& SendQueue() const { return sendQueue_; }
+    // The capacity of new send blocks (1514 unless changed). A bulk sender raises it so
+    // that one block goes to the stack in one call; blocks already queued keep theirs.
+    int SendBlockSize() const { return sendQueue_.BlockSize(); }
+    void SetSendBlockSize(int size) { sendQueue_.SetBlockSize(size); }
     bool AllSent() const { return allSent_; }
 
     // Operations.

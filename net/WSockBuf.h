@@ -52,6 +52,8 @@ class TSendQueue {
     void PopFront() { blocks_.pop_front(); }
     int64_t PendingBytes() const;
     int BlockSize() const { return blockSize_; }
+    // Capacity of the blocks created from now on; 0 or less gives kBlockSize.
+    void SetBlockSize(int size) { blockSize_ = size > 0 ? size : kBlockSize; }
 
   private:
     std::deque<std::unique_ptr<TBuffer>> blocks_;

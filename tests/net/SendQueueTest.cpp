@@ -55,5 +55,19 @@ TEST(TSendQueue, FourThousandBytesFillThreeBlocks) {
     EXPECT_EQ(q.PendingBytes(), 4600);
 }
 
+TEST(TSendQueue, ALargerBlockSizeAppliesToNewBlocksOnly) {
+    TSendQueue q;
+    const std::vector<char> data(70000, 'd');
+    q.QueueOutgoing(data.data(), 1000);
+    q.SetBlockSize(65536);
+    q.QueueOutgoing(data.data(), 70000);  // tops up the old block, then 64 KiB blocks
+    ASSERT_EQ(q.BlockCount(), 3u);
+    EXPECT_EQ(q.Block(0).Pending(), 1514);
+    EXPECT_EQ(q.Block(1).Pending(), 65536);
+    EXPECT_EQ(q.Block(2).Pending(), 70000 - 514 - 65536);
+    q.SetBlockSize(0);
+    EXPECT_EQ(q.BlockSize(), kBlockSize);
+}
+
 }  // namespace
 }  // namespace tarnwick::net
