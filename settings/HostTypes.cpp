@@ -15,13 +15,13 @@ THostTypes LoadHostTypes(const std::string& folder) {
         std::vector<std::string> items = FromCommaText(line);
         if (items.empty()) continue;
         types.Names.push_back(items[0]);
-        types.Answers.push_back(items.size() > 1 ? items[1] : kDefaultAnswer);
+        types.Answers.push_back(items.size() > 1 ? items[1] : kDefaultHostType);
     }
     if (types.Names.empty()) {
         types.Names.push_back(kDefaultHostTypeName);
-        types.Answers.push_back(kDefaultAnswer);
+        types.Answers.push_back(kDefaultHostType);
     }
-    types.Answers[0] = kDefaultAnswer;  // the built-in layout, whatever the file says
+    types.Answers[0] = kDefaultHostType;  // the built-in layout, whatever the file says
     return types;
 }
 
@@ -34,7 +34,7 @@ std::string HostTypesText(const THostTypes& types) {
             if (c == '"') text += '"';
         }
         text += "\",";
-        text += i < types.Answers.size() ? types.Answers[i] : std::string(kDefaultAnswer);
+        text += i < types.Answers.size() ? types.Answers[i] : std::string(kDefaultHostType);
         text += kLineEnd;
     }
     return text;

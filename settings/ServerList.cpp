@@ -163,7 +163,7 @@ TFTPServerInfo NewServerInfo(const TFTPOptions& options) {
     server.Port = "21";
     server.User = "anonymous";
     server.SavePassword = 1;
-    server.Answer = kDefaultAnswer;
+    server.Answer = kDefaultHostType;
     server.AnswerName = "Default";
     server.CheckPSW = 1;
     if (options.MailAno) server.EMail = options.Anonymous;

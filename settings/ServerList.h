@@ -11,7 +11,7 @@
 namespace tarnwick {
 
 inline constexpr const char* kServerListFileName = "ftplist.TXT";
-inline constexpr const char* kDefaultAnswer = "0957681";
+inline constexpr const char* kDefaultHostType = "0957681";
 
 // One saved server. Flags hold a byte each: 0 is no, anything else yes.
 struct TFTPServerInfo {
