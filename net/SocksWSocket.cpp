@@ -207,6 +207,10 @@ void TCustomSocksWSocket::NotifySessionClosed(uint16_t error) {
     TCustomWSocket::NotifySessionClosed(error);
 }
 
+void TCustomSocksWSocket::NotifyDataSent(uint16_t error) {
+    if (socksState_ == SocksReady) TCustomWSocket::NotifyDataSent(error);
+}
+
 bool TCustomSocksWSocket::NotifyDataAvailable(uint16_t error) {
     if (socksState_ == SocksReady) return TCustomWSocket::NotifyDataAvailable(error);
     if (error != 0) {

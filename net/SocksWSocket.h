@@ -73,6 +73,9 @@ class TCustomSocksWSocket : public TCustomWSocket {
     void NotifySessionConnected(uint16_t error) override;
     void NotifySessionClosed(uint16_t error) override;
     bool NotifyDataAvailable(uint16_t error) override;
+    // The handshake's own sends are the socket's business: OnDataSent stays silent until
+    // the proxy has granted the connection.
+    void NotifyDataSent(uint16_t error) override;
     int GetRcvdCount() override;
     int RawReceive(void* buffer, int size, int flags) override;
 
