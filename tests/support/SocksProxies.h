@@ -6,7 +6,8 @@
 //     with an empty user name it takes no authentication.
 //       MicrosocksProxy proxy("puser", "ppass");
 //       socket.SetSocksServer("127.0.0.1"); socket.SetSocksPort(proxy.PortText());
-//   DanteProxy: SOCKS 4, 4A and 5 without authentication. The configuration it is given
+//   DanteProxy: SOCKS 4 and 5 without authentication (this dante takes no SOCKS 4A: it
+//     connects to the marker address 0.0.0.1 itself and answers 91). The configuration it is given
 //     (written into the fixture's temporary folder), as it works inside a container as root:
 //       logoutput: stderr                       (the fixture keeps it in Log())
 //       internal: 127.0.0.1 port = N
