@@ -1,6 +1,7 @@
 #include "app/Cli.h"
 
 #include <cctype>
+#include <string>
 
 #include "app/CliSession.h"
 #include "app/FtpUrl.h"
@@ -19,6 +20,85 @@ int BadUsage(std::ostream& err, const std::string& reason = "") {
     return kExitUsage;
 }
 
+// The port a proxy named without one listens on.
+constexpr const char* kFtpProxyPort = "21";
+constexpr const char* kSocksPort = "1080";
+constexpr unsigned long kMaxPort = 65535;
+
+struct ProxyTypeName {
+    const char* name;
+    ftp::TFtpConnectionType type;
+};
+constexpr ProxyTypeName kProxyTypes[] = {
+    {"direct", ftp::ftpDirect},   {"ftp-proxy", ftp::ftpProxy}, {"socks4", ftp::ftpSocks4},
+    {"socks4a", ftp::ftpSocks4A}, {"socks5", ftp::ftpSocks5},
+};
+
+bool ReadProxyType(const std::string& text, ftp::TFtpConnectionType& type) {
+    for (const auto& t : kProxyTypes) {
+        if (text == t.name) {
+            type = t.type;
+            return true;
+        }
+    }
+    return false;
+}
+
+// HOST or HOST:PORT; the port 1 to 65535 in digits.
+bool ReadProxyAddress(const std::string& text, ProxyOptions& proxy) {
+    const std::size_t colon = text.rfind(':');
+    proxy.Host = text.substr(0, colon);
+    proxy.Port = colon == std::string::npos ? "" : text.substr(colon + 1);
+    if (proxy.Host.empty()) return false;
+    for (char c : proxy.Host) {
+        if (std::isspace(static_cast<unsigned char>(c)) || c == '@' || c == '/') return false;
+    }
+    if (colon == std::string::npos) return true;
+    if (proxy.Port.empty() || proxy.Port.size() > 5) return false;
+    for (char c : proxy.Port) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+    }
+    const unsigned long port = std::stoul(proxy.Port);
+    return port >= 1 && port <= kMaxPort;
+}
+
+// The proxy options must fit together: a proxy type other than direct needs --proxy, and
+// --proxy, --proxy-user and --proxy-pass need a type that uses them.
+bool CheckProxyOptions(TransferOptions& options, bool typeGiven, std::string& reason) {
+    ProxyOptions& proxy = options.Proxy;
+    const bool socks = proxy.Type == ftp::ftpSocks4 || proxy.Type == ftp::ftpSocks4A ||
+                       proxy.Type == ftp::ftpSocks5;
+    if (proxy.Type == ftp::ftpDirect) {
+        if (!proxy.Host.empty()) {
+            reason = typeGiven ? "--proxy needs a --proxy-type other than direct"
+                               : "--proxy needs --proxy-type";
+            return false;
+        }
+    } else {
+        if (proxy.Host.empty()) {
+            reason = "--proxy-type " + std::string(socks ? "socks" : "ftp-proxy") +
+                     " needs --proxy HOST:PORT";
+            return false;
+        }
+        if (proxy.Port.empty()) proxy.Port = socks ? kSocksPort : kFtpProxyPort;
+        if (options.ActiveAsked) {
+            reason = "--active needs a direct connection";
+            return false;
+        }
+    }
+    if (!socks && (!proxy.User.empty() || !proxy.Password.empty())) {
+        reason = "--proxy-user and --proxy-pass need a SOCKS --proxy-type";
+        return false;
+    }
+    if (proxy.Type == ftp::ftpSocks4 || proxy.Type == ftp::ftpSocks4A) {
+        if (!proxy.Password.empty()) {
+            reason = "--proxy-pass needs --proxy-type socks5 (SOCKS 4 has no password)";
+            return false;
+        }
+    }
+    return true;
+}
+
 bool IsHostTypeString(const std::string& text) {
     if (text.size() != kHostTypeLength) return false;
     for (char c : text) {
@@ -31,6 +111,16 @@ bool IsHostTypeString(const std::string& text) {
 // reason for an unknown option or a missing option value.
 bool TakeOptions(std::vector<std::string>& args, TransferOptions& options, std::string& reason) {
     std::vector<std::string> operands;
+    bool typeGiven = false;
+    // The value of an option that takes one; false with a reason when it is missing.
+    auto value = [&](std::size_t& i, std::string& into) {
+        if (i + 1 >= args.size()) {
+            reason = args[i] + " takes a value";
+            return false;
+        }
+        into = args[++i];
+        return true;
+    };
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg.size() < 2 || arg[0] != '-') {
@@ -39,6 +129,26 @@ bool TakeOptions(std::vector<std::string>& args, TransferOptions& options, std::
         }
         if (arg == "--active") {
             options.Passive = false;
+            options.ActiveAsked = true;
+        } else if (arg == "--proxy-type") {
+            std::string text;
+            if (!value(i, text)) return false;
+            if (!ReadProxyType(text, options.Proxy.Type)) {
+                reason = "--proxy-type takes direct, ftp-proxy, socks4, socks4a or socks5";
+                return false;
+            }
+            typeGiven = true;
+        } else if (arg == "--proxy") {
+            std::string text;
+            if (!value(i, text)) return false;
+            if (!ReadProxyAddress(text, options.Proxy)) {
+                reason = "--proxy takes HOST:PORT, not \"" + text + "\"";
+                return false;
+            }
+        } else if (arg == "--proxy-user") {
+            if (!value(i, options.Proxy.User)) return false;
+        } else if (arg == "--proxy-pass") {
+            if (!value(i, options.Proxy.Password)) return false;
         } else if (arg == "--passive") {
             options.Passive = true;
         } else if (arg == "--resume") {
@@ -60,6 +170,7 @@ bool TakeOptions(std::vector<std::string>& args, TransferOptions& options, std::
             return false;
         }
     }
+    if (!CheckProxyOptions(options, typeGiven, reason)) return false;
     args = std::move(operands);
     return true;
 }
@@ -90,7 +201,15 @@ std::string UsageText() {
            "         -v         the FTP dialogue on stderr (the password shown as "
            "\"> PASS ****\")\n"
            "         --raw      ls: the listing lines as the server sent them\n"
-           "         --answer DIGITS  ls: the host type string (default 0957681)\n";
+           "         --answer DIGITS  ls: the host type string (default 0957681)\n"
+           "         --proxy-type direct|ftp-proxy|socks4|socks4a|socks5  how the server is "
+           "reached\n"
+           "                    (default direct; every other type transfers in passive "
+           "mode)\n"
+           "         --proxy HOST[:PORT]  the proxy (PORT 21 for ftp-proxy, 1080 for SOCKS "
+           "when absent)\n"
+           "         --proxy-user USER, --proxy-pass PASS  the SOCKS user (and SOCKS 5 "
+           "password)\n";
 }
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {

@@ -23,6 +23,18 @@ CliSession::CliSession(const FtpUrl& url, const TransferOptions& options, std::o
     ftp_.SetPort(url.Port);
     ftp_.SetUserName(url.User);
     ftp_.SetPassWord(url.Password);
+    // The connection type first: it forces passive mode for everything but direct.
+    const ProxyOptions& proxy = options.Proxy;
+    ftp_.SetConnectionType(proxy.Type);
+    if (proxy.Type == ftp::ftpProxy) {
+        ftp_.SetProxyServer(proxy.Host);
+        ftp_.SetProxyPort(proxy.Port);
+    } else if (proxy.Type != ftp::ftpDirect) {
+        ftp_.SetSocksServer(proxy.Host);
+        ftp_.SetSocksPort(proxy.Port);
+        ftp_.SetSocksUserCode(proxy.User);
+        ftp_.SetSocksPassword(proxy.Password);
+    }
     ftp_.SetPassive(options.Passive);
     ftp_.SetTimeout(options.IdleTimeoutSeconds);
     ftp_.OnRequestDone = [this](ftp::TCustomFtpCli*, ftp::TFtpRequest, uint16_t Error) {

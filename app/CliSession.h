@@ -12,14 +12,26 @@
 
 namespace tarnwick::cli {
 
+// How the session reaches the server: --proxy-type and --proxy, --proxy-user and
+// --proxy-pass (the SOCKS user code and password).
+struct ProxyOptions {
+    ftp::TFtpConnectionType Type = ftp::ftpDirect;
+    std::string Host;
+    std::string Port;
+    std::string User;
+    std::string Password;
+};
+
 struct TransferOptions {
     bool Passive = true;
+    bool ActiveAsked = false;  // --active given (it needs a direct connection)
     bool Resume = false;
     bool Ascii = false;
     bool Verbose = false;
     bool Raw = false;             // ls: the listing lines as the server sent them
     std::string Answer;           // ls: the host type string; empty for the default
     int IdleTimeoutSeconds = 60;  // a request that shows no sign of life this long is aborted
+    ProxyOptions Proxy;
 };
 
 // The line shown for an engine display line: a line that carries the password command

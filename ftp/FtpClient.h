@@ -101,6 +101,18 @@ class TCustomFtpCli {
     void SetProxyPort(const std::string& v) { proxyPort_ = v; }
     bool Passive() const { return passive_; }
     void SetPassive(bool v);
+    // The SOCKS settings of both sockets. Writing one writes it into the control socket
+    // and the data socket; the engine keeps the values and writes them again before every
+    // connection it makes, since a socket forgets its SOCKS server, port and level when it
+    // closes.
+    const std::string& SocksServer() const { return socks_.server; }
+    void SetSocksServer(const std::string& v);
+    const std::string& SocksPort() const { return socks_.port; }
+    void SetSocksPort(const std::string& v);
+    const std::string& SocksUserCode() const { return socks_.userCode; }
+    void SetSocksUserCode(const std::string& v);
+    const std::string& SocksPassword() const { return socks_.password; }
+    void SetSocksPassword(const std::string& v);
 
     // Results and state.
     TFtpEngineState State() const { return state_; }
@@ -209,6 +221,12 @@ class TCustomFtpCli {
     void StartCompound(TFtpRequest Request, TFtpStepSet Steps);
     void NextCompoundStep();
     void CloseControl();
+    // Writes the SOCKS settings into a closed socket that is about to connect.
+    void ApplySocksSettings(net::TWSocket& socket);
+    void WriteSocksSettings();
+    // "500 <text> (SOCKS error #<code>)" when Error is the last SOCKS failure, else the
+    // socket error line.
+    std::string ConnectErrorLine(uint16_t Error) const;
 
     // Fields shared with the data-connection layer.
     std::unique_ptr<net::TWSocket> controlSocket_;
@@ -309,6 +327,10 @@ class TCustomFtpCli {
     std::string proxyServer_;
     std::string proxyPort_ = "ftp";
     bool passive_ = false;
+    FtpSocksSettings socks_;
+    // The last handshake failure a socket reported (OnSocksError): its code and text.
+    int socksErrorCode_ = 0;
+    std::string socksErrorText_;
 };
 
 class TFtpClient : public TCustomFtpCli {

@@ -66,20 +66,6 @@ TCustomFtpCli::~TCustomFtpCli() {
     controlSocket_.reset();
 }
 
-TFtpConnectionType TCustomFtpCli::ConnectionType() const {
-    return connectionType_ <= ftpSocks5 ? connectionType_ : ftpDirect;
-}
-
-void TCustomFtpCli::SetConnectionType(TFtpConnectionType v) {
-    if (controlUp_) RaiseError("FTP component connected");
-    connectionType_ = v;
-    if (v != ftpDirect) passive_ = true;
-}
-
-void TCustomFtpCli::SetPassive(bool v) {
-    passive_ = ConnectionType() == ftpDirect ? v : true;
-}
-
 bool TCustomFtpCli::Connected() const {
     return controlSocket_->State() != net::wsClosed;
 }
@@ -169,6 +155,7 @@ void TCustomFtpCli::ControlLookupDone(uint16_t Error) {
         controlSocket_->SetProto("tcp");
         const bool viaProxy = ConnectionType() == ftpProxy && !proxyPort_.empty();
         controlSocket_->SetPort(viaProxy ? proxyPort_ : port_);
+        ApplySocksSettings(*controlSocket_);
         ChangeState(esAwaitingBanner);
         controlSocket_->Connect();
     } catch (const std::exception& e) {
@@ -181,7 +168,7 @@ void TCustomFtpCli::ControlSessionConnected(uint16_t Error) {
         controlUp_ = true;
         return;
     }
-    lastResponse_ = WinsockErrorLine(Error);
+    lastResponse_ = ConnectErrorLine(Error);
     statusCode_ = kFtpErrEngine;
     requestResult_ = kFtpErrEngine;
     SetErrorFromReply();

@@ -50,6 +50,7 @@ bool TCustomFtpCli::ConnectPassive(bool upload) {
         data.SetProto("tcp");
         data.SetPort(std::to_string(port));
         data.SetAddr(controlSocket_->Addr());
+        ApplySocksSettings(data);
         if (upload) {
             data.OnSessionConnected = [this](net::TCustomWSocket*, uint16_t e) {
                 DataPutConnected(e);

@@ -129,4 +129,15 @@ enum TFtpConnectionType : uint8_t {
     ftpSocks5 = 4,
 };
 
+// The SOCKS settings the engine hands to its sockets. The level and the authentication
+// follow the connection type.
+struct FtpSocksSettings {
+    std::string server;
+    std::string port;
+    std::string userCode;
+    std::string password;
+    std::string level = "5";
+    bool authenticate = false;  // offer user/password (SOCKS 5)
+};
+
 }  // namespace tarnwick::ftp

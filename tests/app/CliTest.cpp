@@ -100,6 +100,23 @@ TEST_F(CliTest, BadTransferUsageExitsTwoWithTheReasonAndTheUsage) {
         {"ls", "--answer", "12", "ftp://h/"},
         {"ls", "ftp://h/", "--answer"},
         {"-v"},
+        {"--proxy-type", "socks6", "ls", "ftp://h/"},
+        {"--proxy-type", "socks5", "ls", "ftp://h/"},
+        {"--proxy-type", "ftp-proxy", "ls", "ftp://h/"},
+        {"--proxy", "p:1080", "ls", "ftp://h/"},
+        {"--proxy-type", "direct", "--proxy", "p:1080", "ls", "ftp://h/"},
+        {"--proxy-type", "socks5", "--proxy", "p:0", "ls", "ftp://h/"},
+        {"--proxy-type", "socks5", "--proxy", "p:65536", "ls", "ftp://h/"},
+        {"--proxy-type", "socks5", "--proxy", "p:", "ls", "ftp://h/"},
+        {"--proxy-type", "socks5", "--proxy", ":1080", "ls", "ftp://h/"},
+        {"--proxy-type", "socks5", "--proxy", "u@p:1080", "ls", "ftp://h/"},
+        {"--proxy-type", "socks5", "--proxy", "p:10x", "ls", "ftp://h/"},
+        {"--proxy-type", "ftp-proxy", "--proxy", "p", "--proxy-user", "u", "ls", "ftp://h/"},
+        {"--proxy-user", "u", "ls", "ftp://h/"},
+        {"--proxy-type", "socks4", "--proxy", "p", "--proxy-pass", "x", "ls", "ftp://h/"},
+        {"--proxy-type", "socks5", "--proxy", "p", "--active", "ls", "ftp://h/"},
+        {"ls", "ftp://h/", "--proxy"},
+        {"ls", "ftp://h/", "--proxy-type"},
     };
     for (const auto& args : cases) {
         EXPECT_EQ(Run(args), kExitUsage) << args.size();
