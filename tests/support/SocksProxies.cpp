@@ -1,12 +1,9 @@
 // Starting and stopping microsocks and dante for the integration tests.
 #include "tests/support/SocksProxies.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,6 +12,8 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+
+#include "tests/support/LoopbackPorts.h"
 
 extern char** environ;
 
@@ -28,33 +27,6 @@ constexpr int kStartAttempts = 5;
 constexpr int kStartDeadlineMs = 10000;
 constexpr int kStopDeadlineMs = 5000;
 constexpr int kPollMs = 10;
-
-uint16_t FreePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0) return 0;
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof(addr);
-    uint16_t port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
-        port = ntohs(addr.sin_port);
-    ::close(fd);
-    return port;
-}
-
-bool Accepts(uint16_t port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0) return false;
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(port);
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0;
-    ::close(fd);
-    return ok;
-}
 
 }  // namespace
 
@@ -87,7 +59,7 @@ void ProxyProcess::Start(const std::string& program,
         return;
     }
     for (int attempt = 0; attempt < kStartAttempts && port_ == 0; ++attempt) {
-        const uint16_t port = FreePort();
+        const uint16_t port = FreeLoopbackPort();
         if (port != 0 && StartOn(program, makeArgs(*this, port), port)) port_ = port;
     }
     if (port_ == 0 && failure_.empty()) failure_ = program + " did not start: " + Log();
@@ -126,7 +98,7 @@ bool ProxyProcess::StartOn(const std::string& program, const std::vector<std::st
             pid_ = -1;  // gone (the port was taken, or the configuration refused)
             return false;
         }
-        if (Accepts(port)) return true;
+        if (LoopbackPortAccepts(port)) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
     }
     Stop();
