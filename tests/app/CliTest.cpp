@@ -8,6 +8,7 @@
 #include "app/Cli.h"
 #include "app/CliSession.h"
 #include "tests/settings/TempFolder.h"
+#include "tests/support/ScriptedFtpServer.h"
 
 namespace tarnwick::cli {
 namespace {
@@ -136,6 +137,36 @@ TEST_F(CliTest, FailuresBeforeAnyTransferExitOneWithTheReason) {
     EXPECT_EQ(Run({"--active", "ls", "ftp://127.0.0.1:9/"}), kExitFailed);
     EXPECT_FALSE(err_.str().empty());
     EXPECT_EQ(out_.str(), "");
+}
+
+// A scripted server stands in for the FTP proxy: the login names the target, with its
+// port unless it is the standard one.
+TEST_F(CliTest, ThroughAnFtpProxyTheLoginNamesTheTarget) {
+    struct Case {
+        const char* url;
+        const char* user;
+    };
+    const Case cases[] = {
+        {"ftp://joe:pw@files.example/", "USER joe@files.example"},
+        {"ftp://joe:pw@files.example:21/", "USER joe@files.example"},
+        {"ftp://joe:pw@files.example:2121/", "USER joe@files.example:2121"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url);
+        tarnwick::testing::ScriptedFtpServer proxy;
+        proxy.Reply("220 Proxy ready")
+            .Expect(c.user)
+            .Reply("530 Not today")
+            .Expect("QUIT")
+            .Reply("221 Bye")
+            .Close();
+        proxy.Start();
+        EXPECT_EQ(Run({"--proxy-type", "ftp-proxy", "--proxy", "127.0.0.1:" + proxy.PortText(),
+                       "ls", c.url}),
+                  kExitFailed);
+        EXPECT_EQ(err_.str(), "530 Not today\n");
+        EXPECT_TRUE(proxy.Mismatches().empty()) << proxy.Mismatches().front();
+    }
 }
 
 TEST(CliDisplay, ThePasswordNeverShows) {
