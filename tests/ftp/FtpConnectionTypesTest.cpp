@@ -168,6 +168,7 @@ TEST_F(FtpConnectionTypes, ARefusalOfTheSocksServerEndsTheConnectWithItsCode) {
         std::vector<size_t> reads;
         uint16_t error;
         std::string text;
+        std::string user = "joe";
     };
     const Case cases[] = {
         {"wrong password",
@@ -188,6 +189,14 @@ TEST_F(FtpConnectionTypes, ARefusalOfTheSocksServerEndsTheConnectWithItsCode) {
          {12},
          20016,
          "request rejected or failed"},
+        // A request that would outgrow the 128-byte area is never sent.
+        {"user code too long",
+         ftpSocks4,
+         {},
+         {},
+         20014,
+         "socks request too long",
+         std::string(120, 'u')},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -197,7 +206,7 @@ TEST_F(FtpConnectionTypes, ARefusalOfTheSocksServerEndsTheConnectWithItsCode) {
         ftp.SetConnectionType(c.type);
         ftp.SetSocksServer("127.0.0.1");
         ftp.SetSocksPort(proxy.PortText());
-        ftp.SetSocksUserCode("joe");
+        ftp.SetSocksUserCode(c.user);
         ftp.SetSocksPassword("bad");
         ftp.SetHostName("127.0.0.1");
         ftp.SetPort("2222");
