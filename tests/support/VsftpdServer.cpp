@@ -1,6 +1,8 @@
 // Starting and stopping vsftpd for the integration tests.
 #include "tests/support/VsftpdServer.h"
 
+#include "tests/support/LoopbackPorts.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -32,34 +34,6 @@ constexpr int kStartDeadlineMs = 10000;
 constexpr int kStopDeadlineMs = 5000;
 constexpr int kPollMs = 10;
 
-// A port free right now on 127.0.0.1 (the system picks it).
-uint16_t FreePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0) return 0;
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof(addr);
-    uint16_t port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
-        port = ntohs(addr.sin_port);
-    ::close(fd);
-    return port;
-}
-
-bool Accepts(uint16_t port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0) return false;
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(port);
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0;
-    ::close(fd);
-    return ok;
-}
-
 }  // namespace
 
 VsftpdServer::VsftpdServer() {
@@ -90,7 +64,7 @@ VsftpdServer::VsftpdServer() {
         return;
     }
     for (int attempt = 0; attempt < kStartAttempts && port_ == 0; ++attempt) {
-        const uint16_t port = FreePort();
+        const uint16_t port = FreeLoopbackPort();
         if (port != 0 && StartOn(port)) port_ = port;
     }
     if (port_ == 0 && failure_.empty()) failure_ = "vsftpd did not start: " + Log();
@@ -165,7 +139,7 @@ bool VsftpdServer::StartOn(uint16_t port) {
             pid_ = -1;  // gone (the port was taken, or the configuration refused)
             return false;
         }
-        if (Accepts(port)) return true;
+        if (LoopbackPortAccepts(port)) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
     }
     Stop();
