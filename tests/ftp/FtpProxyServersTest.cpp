@@ -48,19 +48,17 @@ void WriteLocal(const std::string& path, const std::string& content) {
     out << content;
 }
 
-class ThroughFtpProxy : public EngineFixture<> {
+// One engine session to pyftpdlib through a proxy that the derived fixture starts and
+// names in ProxyLog().
+class ProxiedSession : public EngineFixture<> {
   protected:
     void SetUp() override {
         EngineFixture<>::SetUp();
         ftp.SetTimeout(20);
         ASSERT_TRUE(server.Running()) << server.Failure();
-        ASSERT_TRUE(proxy.Running()) << proxy.Failure();
         char templ[] = "/tmp/tarnwick-proxy-XXXXXX";
         ASSERT_NE(::mkdtemp(templ), nullptr);
         local = templ;
-        ftp.SetConnectionType(ftpProxy);
-        ftp.SetProxyServer("127.0.0.1");
-        ftp.SetProxyPort(proxy.PortText());
         ftp.SetHostName("127.0.0.1");
         ftp.SetPort(server.PortText());
         ftp.SetUserName(server.User());
@@ -71,12 +69,14 @@ class ThroughFtpProxy : public EngineFixture<> {
         if (HasFailure()) {
             std::string log;
             for (const auto& line : display) log += line + "\n";
-            ADD_FAILURE() << "engine log:\n" << log << "proxy log:\n" << proxy.Log();
+            ADD_FAILURE() << "engine log:\n" << log << "proxy log:\n" << ProxyLog();
         }
         EngineFixture<>::TearDown();
         std::error_code ec;
         if (!local.empty()) std::filesystem::remove_all(local, ec);
     }
+
+    virtual std::string ProxyLog() const = 0;
 
     uint16_t Run(const std::function<void()>& op) {
         const std::string refused = Start(op);
@@ -91,8 +91,22 @@ class ThroughFtpProxy : public EngineFixture<> {
     std::string Local(const std::string& name) const { return local + "/" + name; }
 
     PyFtpdServer server;
-    FtpProxyServer proxy;
     std::string local;
+};
+
+class ThroughFtpProxy : public ProxiedSession {
+  protected:
+    void SetUp() override {
+        ProxiedSession::SetUp();
+        if (HasFatalFailure()) return;
+        ASSERT_TRUE(proxy.Running()) << proxy.Failure();
+        ftp.SetConnectionType(ftpProxy);
+        ftp.SetProxyServer("127.0.0.1");
+        ftp.SetProxyPort(proxy.PortText());
+    }
+    std::string ProxyLog() const override { return proxy.Log(); }
+
+    FtpProxyServer proxy;
 };
 
 TEST_F(ThroughFtpProxy, LoginNamesTheTargetAndTheProxyReachesIt) {
@@ -164,15 +178,11 @@ int CountLines(const std::string& text, const std::string& needle) {
     return n;
 }
 
-class ThroughSocks : public EngineFixture<>, public ::testing::WithParamInterface<Route> {
+class ThroughSocks : public ProxiedSession, public ::testing::WithParamInterface<Route> {
   protected:
     void SetUp() override {
-        EngineFixture<>::SetUp();
-        ftp.SetTimeout(20);
-        ASSERT_TRUE(server.Running()) << server.Failure();
-        char templ[] = "/tmp/tarnwick-socks-XXXXXX";
-        ASSERT_NE(::mkdtemp(templ), nullptr);
-        local = templ;
+        ProxiedSession::SetUp();
+        if (HasFatalFailure()) return;
         std::string port;
         switch (GetParam()) {
             case Route::Microsocks5:
@@ -193,44 +203,15 @@ class ThroughSocks : public EngineFixture<>, public ::testing::WithParamInterfac
         }
         ftp.SetSocksServer("127.0.0.1");
         ftp.SetSocksPort(port);
-        ftp.SetHostName("127.0.0.1");
-        ftp.SetPort(server.PortText());
-        ftp.SetUserName(server.User());
-        ftp.SetPassWord(server.Password());
     }
 
-    void TearDown() override {
-        if (HasFailure()) {
-            std::string log;
-            for (const auto& line : display) log += line + "\n";
-            ADD_FAILURE() << "engine log:\n" << log << "proxy log:\n" << ProxyLog();
-        }
-        EngineFixture<>::TearDown();
-        std::error_code ec;
-        if (!local.empty()) std::filesystem::remove_all(local, ec);
-    }
-
-    std::string ProxyLog() const {
+    std::string ProxyLog() const override {
         if (microsocks) return microsocks->Log();
         return dante ? dante->Log() : "";
     }
 
-    uint16_t Run(const std::function<void()>& op) {
-        const std::string refused = Start(op);
-        if (!refused.empty()) {
-            ADD_FAILURE() << refused;
-            return kNoReport;
-        }
-        if (!WaitNextDone(kTransferDeadlineMs)) return kNoReport;
-        return dones.back().error;
-    }
-
-    std::string Local(const std::string& name) const { return local + "/" + name; }
-
-    PyFtpdServer server;
     std::unique_ptr<MicrosocksProxy> microsocks;
     std::unique_ptr<DanteProxy> dante;
-    std::string local;
 };
 
 INSTANTIATE_TEST_SUITE_P(Proxies, ThroughSocks,
