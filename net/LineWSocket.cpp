@@ -210,7 +210,10 @@ void TCustomLineWSocket::EditReceived(int& len) {
 
 void TCustomLineWSocket::NotifySessionClosed(uint16_t error) {
     if (end_ > head_) {
-        if (lineMode_) {
+        // Complete lines still held (the handler closed the socket in the middle of a
+        // read) go first, each as a line.
+        DeliverLines();
+        if (lineMode_ && end_ > head_) {
             // What is left is the last line, without its marker.
             lineLength_ = end_ - head_;
             while (lineMode_ && lineLength_ > 0 && OnDataAvailable) {

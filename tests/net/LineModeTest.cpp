@@ -44,7 +44,8 @@ struct LinePair {
     void SendPiece(const std::string& piece) {
         const int64_t before = server.conn.ReadCount();
         ASSERT_EQ(client.SendText(piece), static_cast<int>(piece.size()));
-        ASSERT_TRUE(PumpUntil([&] { return server.conn.ReadCount() > before; }));
+        ASSERT_TRUE(PumpUntil(
+            [&] { return server.conn.ReadCount() > before || server.conn.State() == wsClosed; }));
     }
     std::string Echo() const { return std::string(echoed.begin(), echoed.end()); }
 };
@@ -145,6 +146,19 @@ TEST(LineMode, APartialLineArrivesOnceWithoutMarkerAtClose) {
     PumpFor(20);
     EXPECT_EQ(p.lines, (std::vector<std::string>{"one\r\n", "tail"}));
     EXPECT_EQ(p.closed, 1);
+}
+
+TEST(LineMode, AHandlerThatClosesStillGetsTheHeldLinesThenTheRest) {
+    LinePair p;
+    p.server.conn.OnDataAvailable = [&](TCustomWSocket* s, uint16_t) {
+        p.lines.push_back(s->ReceiveText());
+        if (p.lines.size() == 1) s->Close();
+    };
+    p.SendPiece("a\r\nb\r\nc");
+    ASSERT_TRUE(PumpUntil([&] { return p.closed == 1; }));
+    PumpFor(20);
+    EXPECT_EQ(p.lines, (std::vector<std::string>{"a\r\n", "b\r\n", "c"}));
+    EXPECT_EQ(p.server.conn.HeldCount(), 0);
 }
 
 TEST(LineMode, TurnedOffWithBytesHeldTheNextReceiveReturnsThemFirst) {
