@@ -77,12 +77,17 @@ bool TCustomLineWSocket::NotifyDataAvailable(uint16_t error) {
         }
         filling_ = false;
         if (n > 0) {
-            if (lineEdit_) {
-                EditReceived(n);
-            } else if (lineEcho_) {
-                Send(buffer_.data() + end_, n);
-            }
+            const size_t start = end_;
+            if (lineEdit_) EditReceived(n);
             end_ += static_cast<size_t>(std::max(n, 0));
+            // The echo goes once the bytes are held: a refused send loses nothing.
+            if (lineEdit_) {
+                std::string echo;
+                echo.swap(editEcho_);
+                if (!echo.empty()) Send(echo.data(), static_cast<int>(echo.size()));
+            } else if (lineEcho_) {
+                Send(buffer_.data() + start, n);
+            }
         }
     }
     DeliverLines();
@@ -165,11 +170,11 @@ void TCustomLineWSocket::EditReceived(int& len) {
     const size_t start = end_;
     const char* in = buffer_.data() + start;
     const char* inEnd = in + len;
-    // Work in place while only ordinary bytes come (the output never overtakes the input).
+    // Only ordinary bytes: they stay as they came.
     const char* special =
         std::find_if(in, inEnd, [](char c) { return c == kBackspace || c == kTab; });
     if (special == inEnd) {
-        if (lineEcho_) Send(in, len);
+        if (lineEcho_) editEcho_.append(in, inEnd);
         return;
     }
     // Positions count from the front of the held bytes; a backspace may erase held bytes
@@ -178,7 +183,7 @@ void TCustomLineWSocket::EditReceived(int& len) {
     const size_t floor = head_ + lineLength_;
     size_t out = start;
     size_t lowest = start;
-    std::string echo;
+    std::string& echo = editEcho_;
     auto put = [&](char c) {
         Reserve(out + 1);
         buffer_[out++] = c;
@@ -200,7 +205,6 @@ void TCustomLineWSocket::EditReceived(int& len) {
             put(c);
         }
     }
-    if (!echo.empty()) Send(echo.data(), static_cast<int>(echo.size()));
     end_ = lowest;
     searchFrom_ = std::min(searchFrom_, lowest - head_);
     len = static_cast<int>(out - lowest);

@@ -41,7 +41,8 @@ class TCustomLineWSocket : public TCustomSocksWSocket {
     int GetRcvdCount() override;
     int RawReceive(void* buffer, int size, int flags) override;
     // Applies backspace and tab editing to the len bytes just received behind the held
-    // ones; may change len and the held count (a backspace can erase held bytes).
+    // ones; may change len and the held count (a backspace can erase held bytes). With
+    // LineEcho, what the peer is to see is collected and sent once the bytes are held.
     virtual void EditReceived(int& len);
 
   private:
@@ -72,6 +73,7 @@ class TCustomLineWSocket : public TCustomSocksWSocket {
     bool lineEdit_ = false;
     bool filling_ = false;  // the line layer itself reads from below
     bool redeliverPosted_ = false;
+    std::string editEcho_;  // the echo of the bytes being edited, not yet sent
 };
 
 }  // namespace tarnwick::net
