@@ -13,21 +13,17 @@
 #include "app/Cli.h"
 #include "tests/settings/TempFolder.h"
 #include "tests/support/PyFtpdServer.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/VsftpdServer.h"
 
 namespace tarnwick::cli {
 namespace {
 
+using tarnwick::testing::RandomBytes;
+
 using tarnwick::testing::ReadBytes;
 using tarnwick::testing::TempFolder;
 using tarnwick::testing::WriteBytes;
-
-std::string RandomBytes(std::size_t size, unsigned seed) {
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes) c = static_cast<char>(random() & 0xFF);
-    return bytes;
-}
 
 using tarnwick::testing::PyFtpdServer;
 using tarnwick::testing::VsftpdServer;

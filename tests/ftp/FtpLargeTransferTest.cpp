@@ -12,9 +12,12 @@
 
 #include "tests/ftp/FtpTestKit.h"
 #include "tests/support/PyFtpdServer.h"
+#include "tests/support/TestFiles.h"
 
 namespace tarnwick::ftp {
 namespace {
+
+using tarnwick::testing::RandomBytes;
 
 using tarnwick::testing::PyFtpdServer;
 using testkit::EngineFixture;
@@ -23,13 +26,6 @@ constexpr int64_t kFourGiB = int64_t{1} << 32;
 constexpr int64_t kTail = 100;  // random bytes after the 4 GiB of zeros
 constexpr int64_t kSize = kFourGiB + kTail;
 constexpr int kDeadlineMs = 600000;
-
-std::string RandomBytes(size_t size) {
-    std::mt19937 gen(42);
-    std::string bytes(size, '\0');
-    for (auto& b : bytes) b = static_cast<char>(gen() & 0xFF);
-    return bytes;
-}
 
 // A sparse file of `size` bytes whose last bytes are `tail`.
 bool MakeSparse(const std::string& path, int64_t size, const std::string& tail) {

@@ -16,9 +16,14 @@
 #include "tests/support/FtpProxyServer.h"
 #include "tests/support/PyFtpdServer.h"
 #include "tests/support/SocksProxies.h"
+#include "tests/support/TestFiles.h"
 
 namespace tarnwick::ftp {
 namespace {
+
+using tarnwick::testing::RandomBytes;
+using tarnwick::testing::ReadBytes;
+using tarnwick::testing::WriteBytes;
 
 using tarnwick::testing::DanteProxy;
 using tarnwick::testing::FtpProxyServer;
@@ -28,25 +33,6 @@ using testkit::EngineFixture;
 
 constexpr uint16_t kNoReport = 65535;
 constexpr int kTransferDeadlineMs = 20000;
-
-std::string RandomBytes(size_t size, unsigned seed) {
-    std::mt19937 gen(seed);
-    std::string bytes(size, '\0');
-    for (auto& b : bytes) b = static_cast<char>(gen() & 0xFF);
-    return bytes;
-}
-
-std::string ReadLocal(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteLocal(const std::string& path, const std::string& content) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
-}
 
 // One engine session to pyftpdlib through a proxy that the derived fixture starts and
 // names in ProxyLog().
@@ -134,14 +120,14 @@ TEST_F(ThroughFtpProxy, PassiveTransfersRoundTripByteIdentical) {
         SCOPED_TRACE("size " + std::to_string(size));
         const std::string name = "f" + std::to_string(size);
         const std::string content = RandomBytes(size, static_cast<unsigned>(size) + 3);
-        WriteLocal(Local(name + ".up"), content);
+        WriteBytes(Local(name + ".up"), content);
         ftp.SetHostFileName(name);
         ftp.SetLocalFileName(Local(name + ".up"));
         ASSERT_EQ(Run([&] { ftp.PutAsync(); }), 0) << ftp.ErrorMessage();
         EXPECT_TRUE(server.ReadFile(name) == content) << "uploaded bytes differ";
         ftp.SetLocalFileName(Local(name + ".down"));
         ASSERT_EQ(Run([&] { ftp.GetAsync(); }), 0) << ftp.ErrorMessage();
-        EXPECT_TRUE(ReadLocal(Local(name + ".down")) == content) << "downloaded bytes differ";
+        EXPECT_TRUE(ReadBytes(Local(name + ".down")) == content) << "downloaded bytes differ";
         EXPECT_EQ(ftp.ByteCount(), static_cast<int64_t>(size));
         // The data connection went to the proxy, the address the control connection has.
         EXPECT_EQ(ftp.PasvReply().rfind("227 ", 0), 0u) << ftp.PasvReply();
@@ -150,7 +136,7 @@ TEST_F(ThroughFtpProxy, PassiveTransfersRoundTripByteIdentical) {
     ftp.SetHostFileName("");
     ftp.SetLocalFileName(Local("list.txt"));
     ASSERT_EQ(Run([&] { ftp.DirAsync(); }), 0) << ftp.ErrorMessage();
-    const std::string list = ReadLocal(Local("list.txt"));
+    const std::string list = ReadBytes(Local("list.txt"));
     EXPECT_NE(list.find("f1514"), std::string::npos) << list;
     EXPECT_EQ(Run([&] { ftp.QuitAsync(); }), 0);
 }
@@ -230,14 +216,14 @@ TEST_P(ThroughSocks, LoginListGetAndPutByteIdentical) {
         SCOPED_TRACE("size " + std::to_string(size));
         const std::string name = "f" + std::to_string(size);
         const std::string content = RandomBytes(size, static_cast<unsigned>(size) + 5);
-        WriteLocal(Local(name + ".up"), content);
+        WriteBytes(Local(name + ".up"), content);
         ftp.SetHostFileName(name);
         ftp.SetLocalFileName(Local(name + ".up"));
         ASSERT_EQ(Run([&] { ftp.PutAsync(); }), 0) << ftp.ErrorMessage();
         EXPECT_TRUE(server.ReadFile(name) == content) << "uploaded bytes differ";
         ftp.SetLocalFileName(Local(name + ".down"));
         ASSERT_EQ(Run([&] { ftp.GetAsync(); }), 0) << ftp.ErrorMessage();
-        EXPECT_TRUE(ReadLocal(Local(name + ".down")) == content) << "downloaded bytes differ";
+        EXPECT_TRUE(ReadBytes(Local(name + ".down")) == content) << "downloaded bytes differ";
         EXPECT_EQ(ftp.ByteCount(), static_cast<int64_t>(size));
         dataConnections += 2;
     }
@@ -245,7 +231,7 @@ TEST_P(ThroughSocks, LoginListGetAndPutByteIdentical) {
     ftp.SetLocalFileName(Local("list.txt"));
     ASSERT_EQ(Run([&] { ftp.DirAsync(); }), 0) << ftp.ErrorMessage();
     ++dataConnections;
-    const std::string list = ReadLocal(Local("list.txt"));
+    const std::string list = ReadBytes(Local("list.txt"));
     EXPECT_NE(list.find("f3145728"), std::string::npos) << list;
     EXPECT_EQ(Run([&] { ftp.QuitAsync(); }), 0);
 

@@ -13,10 +13,15 @@
 
 #include "tests/ftp/FtpTestKit.h"
 #include "tests/support/PyFtpdServer.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/VsftpdServer.h"
 
 namespace tarnwick::ftp {
 namespace {
+
+using tarnwick::testing::RandomBytes;
+using tarnwick::testing::ReadBytes;
+using tarnwick::testing::WriteBytes;
 
 using tarnwick::testing::PyFtpdServer;
 using tarnwick::testing::VsftpdServer;
@@ -73,25 +78,6 @@ class RealServer {
     std::unique_ptr<PyFtpdServer> py_;
     std::unique_ptr<VsftpdServer> vs_;
 };
-
-std::string RandomBytes(size_t size, unsigned seed) {
-    std::mt19937 gen(seed);
-    std::string bytes(size, '\0');
-    for (auto& b : bytes) b = static_cast<char>(gen() & 0xFF);
-    return bytes;
-}
-
-std::string ReadLocal(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteLocal(const std::string& path, const std::string& content) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
-}
 
 class TransferServers : public EngineFixture<>, public ::testing::WithParamInterface<Mode> {
   protected:
@@ -159,11 +145,11 @@ TEST_P(TransferServers, FilesRoundTripByteIdentical) {
         SCOPED_TRACE("size " + std::to_string(size));
         const std::string name = "f" + std::to_string(size);
         const std::string content = RandomBytes(size, static_cast<unsigned>(size) + 7);
-        WriteLocal(Local(name + ".up"), content);
+        WriteBytes(Local(name + ".up"), content);
         ASSERT_EQ(Put(Local(name + ".up"), name), 0) << ftp.ErrorMessage();
         EXPECT_TRUE(server.ReadFile("pub/" + name) == content) << "uploaded bytes differ";
         ASSERT_EQ(Get(name, Local(name + ".down")), 0) << ftp.ErrorMessage();
-        EXPECT_TRUE(ReadLocal(Local(name + ".down")) == content) << "downloaded bytes differ";
+        EXPECT_TRUE(ReadBytes(Local(name + ".down")) == content) << "downloaded bytes differ";
         EXPECT_EQ(ftp.ByteCount(), static_cast<int64_t>(size));
         EXPECT_EQ(ftp.ResumeAt(), 0);
     }
@@ -175,14 +161,14 @@ TEST_P(TransferServers, ListingsGoIntoAFile) {
     ftp.SetHostFileName("");
     ftp.SetLocalFileName(Local("list.txt"));
     ASSERT_EQ(Run([&] { ftp.DirAsync(); }), 0) << ftp.ErrorMessage();
-    const std::string list = ReadLocal(Local("list.txt"));
+    const std::string list = ReadBytes(Local("list.txt"));
     EXPECT_NE(list.find("alpha.txt"), std::string::npos) << list;
     EXPECT_NE(list.find("beta.bin"), std::string::npos) << list;
     EXPECT_EQ(list.back(), '\n');
 
     ftp.SetLocalFileName(Local("names.txt"));
     ASSERT_EQ(Run([&] { ftp.LsAsync(); }), 0) << ftp.ErrorMessage();
-    const std::string names = ReadLocal(Local("names.txt"));
+    const std::string names = ReadBytes(Local("names.txt"));
     EXPECT_NE(names.find("alpha.txt\r\n"), std::string::npos) << names;
     EXPECT_NE(names.find("beta.bin\r\n"), std::string::npos) << names;
     EXPECT_EQ(names.find("-rw"), std::string::npos) << names;
@@ -206,7 +192,7 @@ TEST_P(TransferServers, ACutDownloadResumesToTheSameBytes) {
     };
     EXPECT_NE(Get("big", Local("big")), 0);
     ASSERT_TRUE(cut);
-    const std::string partial = ReadLocal(Local("big"));
+    const std::string partial = ReadBytes(Local("big"));
     ASSERT_LT(partial.size(), content.size());
     EXPECT_TRUE(content.compare(0, partial.size(), partial) == 0) << "the kept bytes differ";
 
@@ -225,13 +211,13 @@ TEST_P(TransferServers, ACutDownloadResumesToTheSameBytes) {
     EXPECT_TRUE(Displayed("> REST " + std::to_string(partial.size())));
     ASSERT_FALSE(counts.empty());
     EXPECT_EQ(counts.front(), static_cast<int64_t>(partial.size()));
-    EXPECT_TRUE(ReadLocal(Local("big")) == content) << "the resumed file differs";
+    EXPECT_TRUE(ReadBytes(Local("big")) == content) << "the resumed file differs";
 }
 
 TEST_P(TransferServers, RestPutSendsTheRestOfTheFile) {
     const std::string content = RandomBytes(10000, 5);
     server.WriteFile("pub/part", content.substr(0, 4096));
-    WriteLocal(Local("whole"), content);
+    WriteBytes(Local("whole"), content);
     ftp.SetHostFileName("part");
     ftp.SetLocalFileName(Local("whole"));
     ftp.SetResumeAt(4096);
@@ -244,7 +230,7 @@ TEST_P(TransferServers, RestPutSendsTheRestOfTheFile) {
 
 TEST_P(TransferServers, AppendAddsToTheRemoteFile) {
     server.WriteFile("pub/log", "first,");
-    WriteLocal(Local("more"), "second");
+    WriteBytes(Local("more"), "second");
     ftp.SetHostFileName("log");
     ftp.SetLocalFileName(Local("more"));
     ASSERT_EQ(Run([&] { ftp.AppendAsync(); }), 0) << ftp.ErrorMessage();
@@ -255,7 +241,7 @@ TEST_P(TransferServers, AppendAddsToTheRemoteFile) {
 TEST_P(TransferServers, AbortFromProgressFailsTheTransferAndKeepsTheSession) {
     const std::string content = RandomBytes(kTenMiB, 3);
     server.WriteFile("pub/big", content);
-    WriteLocal(Local("big.up"), content);
+    WriteBytes(Local("big.up"), content);
     ftp.OnProgress = [&](TCustomFtpCli*, int64_t count, bool& abort) { abort = count > 0; };
     EXPECT_EQ(Get("big", Local("big.down")), kFtpErrAborted);
     EXPECT_EQ(ftp.ErrorMessage(), "426 Transfer aborted");
@@ -268,10 +254,10 @@ TEST_P(TransferServers, AbortFromProgressFailsTheTransferAndKeepsTheSession) {
 }
 
 TEST_P(TransferServers, ARefusedDownloadLeavesTheLocalFileAlone) {
-    WriteLocal(Local("keep"), "precious bytes");
+    WriteBytes(Local("keep"), "precious bytes");
     EXPECT_EQ(Get("missing", Local("keep")), 550);
     EXPECT_EQ(ftp.ErrorMessage().substr(0, 4), "550 ");
-    EXPECT_EQ(ReadLocal(Local("keep")), "precious bytes");
+    EXPECT_EQ(ReadBytes(Local("keep")), "precious bytes");
     EXPECT_EQ(Get("missing", Local("never")), 550);
     EXPECT_FALSE(std::filesystem::exists(Local("never")));
 }

@@ -8,6 +8,8 @@
 #include <iterator>
 #include <string>
 
+#include "tests/support/TestFiles.h"
+
 namespace tarnwick::testing {
 
 class TempFolder {
@@ -32,15 +34,5 @@ class TempFolder {
   private:
     std::string path_;
 };
-
-inline void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-inline std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 }  // namespace tarnwick::testing
