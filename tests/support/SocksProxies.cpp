@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "tests/support/LoopbackPorts.h"
+#include "tests/support/ServerProcess.h"
 
 extern char** environ;
 
@@ -24,9 +25,6 @@ namespace {
 constexpr const char* kMicrosocks = "/usr/bin/microsocks";
 constexpr const char* kDanted = "/usr/sbin/danted";
 constexpr int kStartAttempts = 5;
-constexpr int kStartDeadlineMs = 10000;
-constexpr int kStopDeadlineMs = 5000;
-constexpr int kPollMs = 10;
 
 }  // namespace
 
@@ -90,37 +88,14 @@ bool ProxyProcess::StartOn(const std::string& program, const std::vector<std::st
         failure_ = "cannot run " + program;
         return false;
     }
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartDeadlineMs);
-    while (std::chrono::steady_clock::now() < deadline) {
-        int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;  // gone (the port was taken, or the configuration refused)
-            return false;
-        }
-        if (LoopbackPortAccepts(port)) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
-    }
+    if (WaitUntilListening(pid_, port)) return true;
     Stop();
     return false;
 }
 
 void ProxyProcess::Stop() {
-    if (pid_ <= 0) return;
-    ::kill(-pid_, SIGTERM);
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(kStopDeadlineMs);
-    int status = 0;
-    while (::waitpid(pid_, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            ::kill(-pid_, SIGKILL);
-            ::waitpid(pid_, &status, 0);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
-    }
-    ::kill(-pid_, SIGKILL);  // helper processes that outlived the first signal
-    pid_ = -1;
+    // The server and every process it forked share the group started for it.
+    StopProcessGroup(pid_);
 }
 
 std::string ProxyProcess::Log() const {

@@ -2,6 +2,7 @@
 #include "tests/support/VsftpdServer.h"
 
 #include "tests/support/LoopbackPorts.h"
+#include "tests/support/ServerProcess.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -30,9 +31,6 @@ namespace {
 constexpr const char* kVsftpd = "/usr/sbin/vsftpd";
 constexpr const char* kServedUser = "ftp";
 constexpr int kStartAttempts = 5;  // a port taken between the probe and vsftpd's bind
-constexpr int kStartDeadlineMs = 10000;
-constexpr int kStopDeadlineMs = 5000;
-constexpr int kPollMs = 10;
 
 }  // namespace
 
@@ -131,17 +129,7 @@ bool VsftpdServer::StartOn(uint16_t port) {
         failure_ = "cannot run " + std::string(kVsftpd);
         return false;
     }
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartDeadlineMs);
-    while (std::chrono::steady_clock::now() < deadline) {
-        int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;  // gone (the port was taken, or the configuration refused)
-            return false;
-        }
-        if (LoopbackPortAccepts(port)) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
-    }
+    if (WaitUntilListening(pid_, port)) return true;
     Stop();
     return false;
 }
@@ -155,22 +143,8 @@ VsftpdServer::~VsftpdServer() {
 }
 
 void VsftpdServer::Stop() {
-    if (pid_ <= 0) return;
-    // The listener and every session process it forked share the group started for it.
-    ::kill(-pid_, SIGTERM);
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(kStopDeadlineMs);
-    int status = 0;
-    while (::waitpid(pid_, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            ::kill(-pid_, SIGKILL);
-            ::waitpid(pid_, &status, 0);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
-    }
-    ::kill(-pid_, SIGKILL);  // session processes that ignored the first signal
-    pid_ = -1;
+    // The server and every process it forked share the group started for it.
+    StopProcessGroup(pid_);
 }
 
 std::string VsftpdServer::Log() const {
