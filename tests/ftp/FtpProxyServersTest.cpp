@@ -76,6 +76,22 @@ class ProxiedSession : public EngineFixture<> {
 
     std::string Local(const std::string& name) const { return local + "/" + name; }
 
+    // Puts `size` random bytes as "f<size>", gets them back and compares both copies.
+    void RoundTrip(size_t size, unsigned seed) {
+        SCOPED_TRACE("size " + std::to_string(size));
+        const std::string name = "f" + std::to_string(size);
+        const std::string content = RandomBytes(size, seed);
+        WriteBytes(Local(name + ".up"), content);
+        ftp.SetHostFileName(name);
+        ftp.SetLocalFileName(Local(name + ".up"));
+        ASSERT_EQ(Run([&] { ftp.PutAsync(); }), 0) << ftp.ErrorMessage();
+        EXPECT_TRUE(server.ReadFile(name) == content) << "uploaded bytes differ";
+        ftp.SetLocalFileName(Local(name + ".down"));
+        ASSERT_EQ(Run([&] { ftp.GetAsync(); }), 0) << ftp.ErrorMessage();
+        EXPECT_TRUE(ReadBytes(Local(name + ".down")) == content) << "downloaded bytes differ";
+        EXPECT_EQ(ftp.ByteCount(), static_cast<int64_t>(size));
+    }
+
     PyFtpdServer server;
     std::string local;
 };
@@ -117,18 +133,8 @@ TEST_F(ThroughFtpProxy, PassiveTransfersRoundTripByteIdentical) {
 
     const size_t sizes[] = {0, 1514, 3u << 20};
     for (size_t size : sizes) {
-        SCOPED_TRACE("size " + std::to_string(size));
-        const std::string name = "f" + std::to_string(size);
-        const std::string content = RandomBytes(size, static_cast<unsigned>(size) + 3);
-        WriteBytes(Local(name + ".up"), content);
-        ftp.SetHostFileName(name);
-        ftp.SetLocalFileName(Local(name + ".up"));
-        ASSERT_EQ(Run([&] { ftp.PutAsync(); }), 0) << ftp.ErrorMessage();
-        EXPECT_TRUE(server.ReadFile(name) == content) << "uploaded bytes differ";
-        ftp.SetLocalFileName(Local(name + ".down"));
-        ASSERT_EQ(Run([&] { ftp.GetAsync(); }), 0) << ftp.ErrorMessage();
-        EXPECT_TRUE(ReadBytes(Local(name + ".down")) == content) << "downloaded bytes differ";
-        EXPECT_EQ(ftp.ByteCount(), static_cast<int64_t>(size));
+        RoundTrip(size, static_cast<unsigned>(size) + 3);
+        if (HasFatalFailure()) return;
         // The data connection went to the proxy, the address the control connection has.
         EXPECT_EQ(ftp.PasvReply().rfind("227 ", 0), 0u) << ftp.PasvReply();
     }
@@ -213,18 +219,8 @@ TEST_P(ThroughSocks, LoginListGetAndPutByteIdentical) {
     int dataConnections = 0;
     const size_t sizes[] = {0, 1514, 3u << 20};
     for (size_t size : sizes) {
-        SCOPED_TRACE("size " + std::to_string(size));
-        const std::string name = "f" + std::to_string(size);
-        const std::string content = RandomBytes(size, static_cast<unsigned>(size) + 5);
-        WriteBytes(Local(name + ".up"), content);
-        ftp.SetHostFileName(name);
-        ftp.SetLocalFileName(Local(name + ".up"));
-        ASSERT_EQ(Run([&] { ftp.PutAsync(); }), 0) << ftp.ErrorMessage();
-        EXPECT_TRUE(server.ReadFile(name) == content) << "uploaded bytes differ";
-        ftp.SetLocalFileName(Local(name + ".down"));
-        ASSERT_EQ(Run([&] { ftp.GetAsync(); }), 0) << ftp.ErrorMessage();
-        EXPECT_TRUE(ReadBytes(Local(name + ".down")) == content) << "downloaded bytes differ";
-        EXPECT_EQ(ftp.ByteCount(), static_cast<int64_t>(size));
+        RoundTrip(size, static_cast<unsigned>(size) + 5);
+        if (HasFatalFailure()) return;
         dataConnections += 2;
     }
     ftp.SetHostFileName("");

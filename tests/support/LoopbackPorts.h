@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -38,6 +39,33 @@ inline bool LoopbackPortAccepts(uint16_t port) {
     const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0;
     ::close(fd);
     return ok;
+}
+
+// A TCP listener on 127.0.0.1 at `port` (0: the system picks), its port left in `bound`;
+// -1 when it cannot be had.
+inline int ListenLoopback(uint16_t port, uint16_t& bound) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) return -1;
+    const int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on));
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(port);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 || ::listen(fd, 4) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    socklen_t len = sizeof(addr);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    bound = ntohs(addr.sin_port);
+    return fd;
+}
+
+// Waits up to waitMs for fd to become readable; true when it did.
+inline bool ReadableWithin(int fd, int waitMs) {
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, waitMs) > 0;
 }
 
 }  // namespace tarnwick::testing

@@ -2,6 +2,8 @@
 // in short slices so that destruction never waits for a client.
 #include "tests/support/ScriptedFtpServer.h"
 
+#include "tests/support/LoopbackPorts.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -20,30 +22,8 @@ namespace {
 constexpr int kPollSliceMs = 20;
 constexpr int kReadChunk = 4096;
 
-// Waits up to kPollSliceMs for fd to become readable; true when it did.
 bool Readable(int fd) {
-    pollfd p{fd, POLLIN, 0};
-    return ::poll(&p, 1, kPollSliceMs) > 0;
-}
-
-// A TCP listener on 127.0.0.1 at port (0: the system picks); -1 on failure.
-int ListenLoopback(uint16_t port, uint16_t& bound) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0) return -1;
-    const int on = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on));
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(port);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 || ::listen(fd, 4) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    socklen_t len = sizeof(addr);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    bound = ntohs(addr.sin_port);
-    return fd;
+    return ReadableWithin(fd, kPollSliceMs);
 }
 
 }  // namespace

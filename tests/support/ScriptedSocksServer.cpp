@@ -2,6 +2,8 @@
 // in short slices so that destruction never waits for a client.
 #include "tests/support/ScriptedSocksServer.h"
 
+#include "tests/support/LoopbackPorts.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -22,8 +24,7 @@ constexpr int kPollSliceMs = 20;
 constexpr int kReadChunk = 4096;
 
 bool Readable(int fd) {
-    pollfd p{fd, POLLIN, 0};
-    return ::poll(&p, 1, kPollSliceMs) > 0;
+    return ReadableWithin(fd, kPollSliceMs);
 }
 
 }  // namespace
@@ -46,18 +47,8 @@ std::string Hex(const std::string& bytes) {
 }
 
 ScriptedSocksServer::ScriptedSocksServer() {
-    listenFd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (listenFd_ < 0 || ::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 ||
-        ::listen(listenFd_, 4) != 0) {
-        if (listenFd_ >= 0) ::close(listenFd_);
-        throw std::runtime_error("ScriptedSocksServer: bind/listen failed");
-    }
-    socklen_t len = sizeof(addr);
-    ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len);
-    port_ = ntohs(addr.sin_port);
+    listenFd_ = ListenLoopback(0, port_);
+    if (listenFd_ < 0) throw std::runtime_error("ScriptedSocksServer: bind/listen failed");
 }
 
 ScriptedSocksServer::~ScriptedSocksServer() {
