@@ -19,6 +19,9 @@ constexpr std::string_view kVmsHeader = "DISK$ARCHIVE:[";
 constexpr std::string_view kVmsTrailer = "Total of ";
 constexpr std::string_view kVmsDirMarker = ".DIR;";
 constexpr std::string_view kLinkArrow = " ->";
+// Microsoft FTP 5.0 columns: the size field (after the time) and the name.
+constexpr std::size_t kMsFtp5SizeFrom = 20;
+constexpr std::size_t kMsFtp5NameColumn = 40;
 // A day of more digits than this cannot be a calendar day and is not read.
 constexpr std::size_t kMaxDayDigits = 9;
 
@@ -101,7 +104,7 @@ int ColumnDigit(std::string_view answer, std::size_t position) {
 }
 
 void ApplyLinkRule(TListingEntry& entry) {
-    if (!StartsWith(entry.Attr, 'l')) return;
+    if (!IsSymbolicLink(entry)) return;
     entry.IsDir = entry.Name == kNotAnEntry || entry.Name.find('.') == std::string::npos;
     if (entry.IsDir) entry.Size.clear();
     const std::size_t arrow = entry.Name.find(kLinkArrow);
@@ -280,7 +283,7 @@ void TListingParser::ParseCustom(std::string_view line, TListingEntry& entry) co
 }
 
 void TListingParser::ParseVms(std::string_view line, TListingEntry& entry) const {
-    if (line.starts_with(kVmsHeader) || line.starts_with(kVmsTrailer)) {
+    if (IsVmsHeaderOrTrailer(line)) {
         entry.Name.assign(kNotAnEntry);
         return;
     }
@@ -303,9 +306,28 @@ void TListingParser::ParseMsFtp5(std::string_view line, TListingEntry& entry) co
     entry.Date.append(Columns(line, 7, 2));
     entry.Time.assign(TrimBlanks(Columns(line, 10, 10)));
     entry.IsDir = TrimBlanks(Columns(line, 20, 10)) == kMsDirMarker;
-    entry.Name.assign(TrimBlanks(Columns(line, 40, std::string_view::npos)));
-    if (!entry.IsDir) entry.Size.assign(TrimBlanks(Columns(line, 30, 10)));
+    entry.Name.assign(TrimBlanks(Columns(line, kMsFtp5NameColumn, std::string_view::npos)));
+    if (!entry.IsDir) {
+        // Sizes are right-aligned before the name column; one of ten digits or more
+        // begins left of the size column, so the whole last word is taken.
+        std::vector<std::string_view> words;
+        SplitTrimmedViews(Columns(line, kMsFtp5SizeFrom, kMsFtp5NameColumn - kMsFtp5SizeFrom), ' ',
+                          words);
+        if (!words.empty()) entry.Size.assign(words.back());
+    }
     if (entry.IsDir && entry.Name.empty()) entry.Name.assign(kParentName);
+}
+
+bool IsVmsHeaderOrTrailer(std::string_view line) {
+    return line.starts_with(kVmsHeader) || line.starts_with(kVmsTrailer);
+}
+
+bool IsSymbolicLink(const TListingEntry& entry) {
+    return StartsWith(entry.Attr, 'l');
+}
+
+bool IsTreeWalkLeaf(const TListingEntry& entry) {
+    return !entry.IsDir || IsSymbolicLink(entry);
 }
 
 bool IsSafeLocalName(std::string_view name) {

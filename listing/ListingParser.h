@@ -63,6 +63,20 @@ class TListingParser {
     TStartDate start_;
 };
 
+// A VMS listing's header ("DISK$ARCHIVE:[...") or trailer ("Total of ...") line:
+// not an entry, and never the first half of a wrapped name.
+bool IsVmsHeaderOrTrailer(std::string_view line);
+
+// A symbolic link: its attributes begin with "l" (whatever IsDir guessed).
+bool IsSymbolicLink(const TListingEntry& entry);
+
+// Whether a tree walk (the download and the delete of a remote tree) must not
+// descend into the entry: files, and symbolic links even when they look like
+// directories ("bin -> usr/bin", "loop -> /"). A tree download fetches such a
+// link as a file when it is not a directory and skips it when it is; a tree
+// delete removes the link itself with DELE and never touches its target.
+bool IsTreeWalkLeaf(const TListingEntry& entry);
+
 // A name that can safely become one component of a local path: not empty,
 // not "." or "..", without "/" and without a NUL byte. Tree transfers check
 // every remote name with it before creating anything on the local disk.

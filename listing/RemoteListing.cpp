@@ -74,22 +74,18 @@ bool ParseCacheLine(std::string_view line, TListingEntry& entry) {
     return true;
 }
 
-void FillRemoteListing(std::string_view listingText, const TListingParser& parser,
-                       TRemoteListing& cache) {
-    cache.clear();
-    ForEachListingEntry(
-        listingText, parser, TListingConsumer::Panel, [&](const TListingEntry& entry) {
-            std::string line;
-            line.reserve(entry.Name.size() + entry.Size.size() + entry.Attr.size() + 32);
-            AppendCacheLine(line, entry);
-            cache.push_back(std::move(line));
-        });
+namespace {
+
+TListingStream::TVisit CacheAppender(TRemoteListing& cache) {
+    return [&cache](const TListingEntry& entry) {
+        std::string line;
+        line.reserve(entry.Name.size() + entry.Size.size() + entry.Attr.size() + 32);
+        AppendCacheLine(line, entry);
+        cache.push_back(std::move(line));
+    };
 }
 
-std::vector<TListingEntry> CacheEntriesFromListing(std::string_view listingText,
-                                                   std::string_view answer, TStartDate start) {
-    TRemoteListing cache;
-    FillRemoteListing(listingText, TListingParser(answer, start), cache);
+std::vector<TListingEntry> EntriesOf(const TRemoteListing& cache) {
     std::vector<TListingEntry> entries;
     entries.reserve(cache.size());
     TListingEntry entry;
@@ -99,11 +95,40 @@ std::vector<TListingEntry> CacheEntriesFromListing(std::string_view listingText,
     return entries;
 }
 
+}  // namespace
+
+std::string FillRemoteListing(std::string_view listingText, const TListingParser& parser,
+                              TRemoteListing& cache) {
+    cache.clear();
+    return ForEachListingEntry(listingText, parser, TListingConsumer::Panel, CacheAppender(cache));
+}
+
+bool FillRemoteListingFromFile(const std::string& path, const TListingParser& parser,
+                               TRemoteListing& cache, std::string& error) {
+    cache.clear();
+    TListingStream stream(parser, TListingConsumer::Panel, CacheAppender(cache));
+    const bool read = ReadListingFile(path, stream);
+    error = stream.Error();
+    return read;
+}
+
+bool AsCachedEntry(const TListingEntry& entry, TListingEntry& cached) {
+    return ParseCacheLine(FormatCacheLine(entry), cached);
+}
+
+std::vector<TListingEntry> CacheEntriesFromListing(std::string_view listingText,
+                                                   std::string_view answer, TStartDate start) {
+    TRemoteListing cache;
+    FillRemoteListing(listingText, TListingParser(answer, start), cache);
+    return EntriesOf(cache);
+}
+
 bool CacheEntriesFromListingFile(const std::string& path, std::vector<TListingEntry>& entries,
                                  std::string_view answer, TStartDate start) {
-    std::string text;
-    const bool read = ReadListingFile(path, text);
-    entries = CacheEntriesFromListing(text, answer, start);
+    TRemoteListing cache;
+    std::string error;
+    const bool read = FillRemoteListingFromFile(path, TListingParser(answer, start), cache, error);
+    entries = EntriesOf(cache);
     return read;
 }
 

@@ -38,8 +38,19 @@ std::string FormatCacheLine(const TListingEntry& entry);
 bool ParseCacheLine(std::string_view line, TListingEntry& entry);
 
 // Refills the cache from the text of a listing with the remote panel's rules.
-void FillRemoteListing(std::string_view listingText, const TListingParser& parser,
-                       TRemoteListing& cache);
+// Returns why the listing stopped early (more than kMaxListingEntries entries, a
+// line past kMaxListingLineLength), empty when it was read whole; the entries
+// before the stop stay in the cache.
+std::string FillRemoteListing(std::string_view listingText, const TListingParser& parser,
+                              TRemoteListing& cache);
+// The same from a listing file, read in blocks (the file stays in place). False
+// when the file is missing or unreadable: the cache is then empty.
+bool FillRemoteListingFromFile(const std::string& path, const TListingParser& parser,
+                               TRemoteListing& cache, std::string& error);
+
+// The entry as the cache gives it back: through its cache line, so fields are
+// trimmed as every reader of the cache sees them.
+bool AsCachedEntry(const TListingEntry& entry, TListingEntry& cached);
 
 // The entries the cache holds after a listing has been read, as a front end
 // prints them: the listing text (or file) under one host type string.

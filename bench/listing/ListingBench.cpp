@@ -106,12 +106,12 @@ void BenchParse(std::size_t lines, TRemoteListing& cache) {
     double bestParse = 1e9;
     double bestWhole = 1e9;
     for (int run = 0; run < kRepeats; ++run) {
+        const auto inMemory = std::chrono::steady_clock::now();
+        FillRemoteListing(generated, parser, cache);
+        bestParse = std::min(bestParse, SecondsSince(inMemory));
         const auto start = std::chrono::steady_clock::now();
-        std::string text;
-        ReadListingFile(path, text);
-        const auto parsed = std::chrono::steady_clock::now();
-        FillRemoteListing(text, parser, cache);
-        bestParse = std::min(bestParse, SecondsSince(parsed));
+        std::string error;
+        FillRemoteListingFromFile(path, parser, cache, error);
         bestWhole = std::min(bestWhole, SecondsSince(start));
     }
     unlink(path);

@@ -14,6 +14,13 @@ namespace {
 
 constexpr TStartDate kCaptureDay{2026, 12, 8};
 
+void WriteText(const std::string& path, const std::string& text) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fclose(file);
+}
+
 std::vector<std::string> Names(const std::vector<TListingEntry>& entries) {
     std::vector<std::string> names;
     for (const TListingEntry& entry : entries) names.push_back(entry.Name);
@@ -91,6 +98,136 @@ TEST(ListingText, VmsJoinsWrappedNames) {
                                          false}));  // the short name line was dropped
     EXPECT_EQ(entries[2].Name, "SUB.DIR");
     EXPECT_TRUE(entries[2].IsDir);
+}
+
+// VMS headers and trailers of 20 to 39 characters are no wrapped names: the line after
+// them stays an entry of its own.
+TEST(ListingText, VmsHeadersNeverSwallowTheNextLine) {
+    const struct {
+        std::string text;
+        std::vector<std::string> names;
+    } cases[] = {
+        {"DISK$ARCHIVE:[USER.FOO]\r\n"
+         "SUB.DIR;1  1/3  1-JAN-2000 12:00:00 [G,O] (RWED,RWED,RE,)\r\n"
+         "Total of 1 file, 1/3 blocks.\r\n",
+         {"SUB.DIR"}},
+        {"A.TXT;1  1/3  1-JAN-2000 12:00:00 [G,O] (RWED,RWED,RE,)\r\n"
+         "Total of 1 file, 1/3 blocks.\r\n"
+         "DISK$ARCHIVE:[USER.BAR]\r\n"
+         "README.TXT;3   5/6   2-FEB-2001 09:15:00 [G,O]\r\n",
+         {"A.TXT", "README.TXT"}},
+        {"DISK$ARCHIVE:[USER.FOO]\r\n"
+         "A_VERY_LONG_FILE_NAME.TXT;1\r\n"
+         "   5/6   2-FEB-2001 09:15:00 [G,O] (RWED,RWED,R,)\r\n"
+         "LAST_LONG_NAME_NO_DETAILS.TXT;1",
+         {"A_VERY_LONG_FILE_NAME.TXT", "LAST_LONG_NAME_NO_DETAILS.TXT"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(Names(ParseListingText(c.text, TListingParser("5"), TListingConsumer::Tree)),
+                  c.names);
+    }
+}
+
+// The listing arrives in blocks cut anywhere, CR LF included: every cut gives the
+// entries of the whole text, line by line as the engine's line display hands them over
+// too, and from a file read in blocks.
+TEST(ListingStream, EveryBlockCutGivesTheSameEntries) {
+    const std::string text =
+        "total 3\r\n"
+        "drwxr-xr-x 2 o g 4096 Jan 1 2000 sub dir\r\n"
+        "-rw-r--r-- 1 o g 10 Jan 1 2000 a.txt\r"
+        "-rw-r--r-- 1 o g 20 Jan 1 2000 b.txt\n\n"
+        "-rw-r--r-- 1 o g 30 Jan 1 2000 c.txt";
+    for (const char* answer : {"0957681", "5", "1"}) {
+        SCOPED_TRACE(answer);
+        const TListingParser parser(answer, kCaptureDay);
+        const std::vector<TListingEntry> whole =
+            ParseListingText(text, parser, TListingConsumer::Panel);
+        ASSERT_FALSE(whole.empty());
+        for (std::size_t block = 1; block <= text.size(); ++block) {
+            std::vector<TListingEntry> entries;
+            TListingStream stream(parser, TListingConsumer::Panel,
+                                  [&](const TListingEntry& entry) { entries.push_back(entry); });
+            for (std::size_t at = 0; at < text.size(); at += block) {
+                stream.Feed(std::string_view(text).substr(at, block));
+            }
+            stream.Finish();
+            EXPECT_EQ(entries, whole) << "blocks of " << block;
+        }
+        std::vector<std::string_view> lines;
+        SplitListingLines(text, lines);
+        std::vector<TListingEntry> entries;
+        TListingStream byLine(parser, TListingConsumer::Panel,
+                              [&](const TListingEntry& entry) { entries.push_back(entry); });
+        for (std::string_view line : lines) byLine.FeedLine(line);
+        byLine.Finish();
+        EXPECT_EQ(entries, whole);
+    }
+    // A file of many blocks.
+    std::string big;
+    for (int i = 0; i < 20000; ++i) {
+        big += "-rw-r--r-- 1 o g " + std::to_string(i) + " Jan 1 2000 file" + std::to_string(i) +
+               "\r\n";
+    }
+    const std::string path = ::testing::TempDir() + "tarnwick-big-listing.txt";
+    WriteText(path, big);
+    TRemoteListing cache;
+    std::string error = "not run";
+    ASSERT_TRUE(FillRemoteListingFromFile(path, TListingParser(), cache, error));
+    std::remove(path.c_str());
+    EXPECT_EQ(error, "");
+    ASSERT_EQ(cache.size(), 20000u);
+    TListingEntry last;
+    ASSERT_TRUE(ParseCacheLine(cache.back(), last));
+    EXPECT_EQ(last.Name, "file19999");
+}
+
+// A listing past the entry limit or with a line past the line limit stops with a reason;
+// the entries before it stay.
+TEST(ListingStream, StopsAtItsLimits) {
+    const std::string entryLine = "-rw-r--r-- 1 o g 10 Jan 1 2000 a.txt\r\n";
+    const struct {
+        std::string text;
+        std::size_t maxEntries;
+        std::size_t entries;
+        std::string error;
+    } cases[] = {
+        {entryLine + entryLine + entryLine, 3, 3, ""},
+        {entryLine + entryLine + entryLine + entryLine, 3, 3, "Listing has more than 3 entries"},
+        {entryLine + entryLine + entryLine + entryLine, kNoEntryLimit, 4, ""},
+        {entryLine + std::string(kMaxListingLineLength, 'x') + "\r\n" + entryLine, 10, 3, ""},
+        {entryLine + std::string(kMaxListingLineLength + 1, 'x') + "\r\n" + entryLine, 10, 1,
+         "Listing line longer than 65536 bytes"},
+        {entryLine + std::string(kMaxListingLineLength + 1, 'x'), kNoEntryLimit, 1,
+         "Listing line longer than 65536 bytes"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.error);
+        std::size_t visited = 0;
+        TListingStream stream(
+            TListingParser("1"), TListingConsumer::Panel, [&](const TListingEntry&) { ++visited; },
+            c.maxEntries);
+        stream.Feed(c.text);
+        stream.Finish();
+        EXPECT_EQ(visited, c.entries);
+        EXPECT_EQ(stream.EntryCount(), c.entries);
+        EXPECT_EQ(stream.Error(), c.error);
+    }
+}
+
+// The limit the remote cache and the tree collectors run with.
+TEST(ListingStream, KeepsTwoMillionEntriesAndNoMore) {
+    const std::string line = "-rw-r--r-- 1 owner group 1234 Jan 1 2000 name";
+    std::size_t visited = 0;
+    TListingStream stream(TListingParser("1"), TListingConsumer::Tree,
+                          [&](const TListingEntry&) { ++visited; });
+    for (std::size_t i = 0; i < 2'000'000; ++i) stream.FeedLine(line);
+    EXPECT_EQ(stream.Error(), "");
+    stream.FeedLine(line);
+    stream.Finish();
+    EXPECT_EQ(visited, 2'000'000u);
+    EXPECT_EQ(stream.Error(), "Listing has more than 2000000 entries");
 }
 
 TEST(RemoteCache, LineOfAPlainNameKeepsItsForm) {
@@ -191,17 +328,16 @@ TEST(RemoteCache, PaneRowsFollowTheRemoteMask) {
 
 TEST(RemoteCache, TakenListingFileIsGone) {
     const std::string path = ::testing::TempDir() + "tarnwick-take-listing.txt";
-    {
-        std::FILE* file = std::fopen(path.c_str(), "wb");
-        ASSERT_NE(file, nullptr);
-        std::fputs("-rw-r--r-- 1 o g 10 Jan 1 2000 a.txt\n", file);
-        std::fclose(file);
-    }
-    std::string text;
-    EXPECT_TRUE(TakeListingFile(path, text));
-    EXPECT_EQ(text, "-rw-r--r-- 1 o g 10 Jan 1 2000 a.txt\n");
-    EXPECT_FALSE(TakeListingFile(path, text));
-    EXPECT_EQ(text, "");
+    WriteText(path, "-rw-r--r-- 1 o g 10 Jan 1 2000 a.txt\n");
+    std::vector<TListingEntry> entries;
+    TListingStream stream(TListingParser(), TListingConsumer::Panel,
+                          [&](const TListingEntry& entry) { entries.push_back(entry); });
+    EXPECT_TRUE(TakeListingFile(path, stream));
+    EXPECT_EQ(Names(entries), std::vector<std::string>{"a.txt"});
+    TListingStream again(TListingParser(), TListingConsumer::Panel,
+                         [&](const TListingEntry& entry) { entries.push_back(entry); });
+    EXPECT_FALSE(TakeListingFile(path, again));
+    EXPECT_EQ(entries.size(), 1u);
 }
 
 TEST(RemoteCache, MissingFileIsAnEmptyListing) {

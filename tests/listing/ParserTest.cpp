@@ -179,6 +179,20 @@ const std::vector<TLineCase>& LineCases() {
          "12-31-99  11:59PM       <DIR>          ",
          {"..", "", "31.12.99", "11:59PM", "", true}},
         {"6", kMidJune2001, "01-1", {"", "", "1.01.", "", "", false}},
+        // Sizes of ten digits and more begin left of the size column.
+        {"6",
+         kMidJune2001,
+         "02-24-12  02:30PM           5368709120 big.iso",
+         {"big.iso", "5368709120", "24.02.12", "02:30PM", "", false}},
+        {"6",
+         kMidJune2001,
+         "02-24-12  02:30PM  9223372036854775807 huge.img",
+         {"huge.img", "9223372036854775807", "24.02.12", "02:30PM", "", false}},
+        {"6",
+         kMidJune2001,
+         "02-24-12  02:30PM                    0 empty",
+         {"empty", "0", "24.02.12", "02:30PM", "", false}},
+        {"6", kMidJune2001, "02-24-12  02:30PM", {"", "", "24.02.12", "02:30PM", "", false}},
     };
     return cases;
 }
@@ -212,6 +226,35 @@ TEST(ListingParser, SurvivesLineBreaksAndTabsAtEveryPosition) {
                 }
             }
         }
+    }
+}
+
+// Tree walks never descend into symbolic links, whatever the link rule guessed.
+TEST(ListingParser, TreeWalkLeaves) {
+    const struct {
+        const char* answer;
+        const char* line;
+        bool isDir;
+        bool link;
+        bool leaf;
+    } cases[] = {
+        {"0957681", "drwxr-xr-x 2 o g 4096 Jan 1 2000 sub", true, false, false},
+        {"0957681", "-rw-r--r-- 1 o g 10 Jan 1 2000 a.txt", false, false, true},
+        {"0957681", "lrwxrwxrwx 1 o g 7 Jan 1 2000 bin -> usr/bin", true, true, true},
+        {"0957681", "lrwxrwxrwx 1 o g 1 Jan 1 2000 loop -> /", true, true, true},
+        {"0957681", "lrwxrwxrwx 1 o g 9 Jan 1 2000 libc.so -> libc.so.6", false, true, true},
+        {"4957681", "lrwxrwxrwx 1 o g 4 Mar 3 1999 up -> ..", true, true, true},
+        {"4957681", "drwxr-xr-x 1 o g 4 Mar 3 1999 down", true, false, false},
+        {"2", "01-15-01  10:30AM       <DIR>          docs", true, false, false},
+        {"5", "SUB.DIR;1  1/3  1-JAN-2000 12:00:00 [G,O] (RWED,RWED,RE,)", true, false, false},
+        {"1", "lrwxrwxrwx 1 o g 7 Jan 1 2000 a -> b", false, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.answer) + " " + c.line);
+        const TListingEntry entry = TListingParser(c.answer, kMidJune2001).ParseListingLine(c.line);
+        EXPECT_EQ(entry.IsDir, c.isDir);
+        EXPECT_EQ(IsSymbolicLink(entry), c.link);
+        EXPECT_EQ(IsTreeWalkLeaf(entry), c.leaf);
     }
 }
 
