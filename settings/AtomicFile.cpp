@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "settings/SettingsFolder.h"
+#include "settings/TextFile.h"
 
 namespace tarnwick {
 namespace {
@@ -73,8 +74,11 @@ bool WriteFileAtomic(const std::string& path, std::string_view content, FileAcce
 
 bool SaveSettingsFile(const std::string& folder, const std::string& name, std::string_view content,
                       FileAccess access) {
+    const std::string path = JoinPath(folder, name);
+    std::string old;
+    if (ReadTextFile(path, old) == ReadStatus::kUnreadable) return false;
     if (!EnsureFolder(folder)) return false;
-    return WriteFileAtomic(JoinPath(folder, name), content, access);
+    return WriteFileAtomic(path, content, access);
 }
 
 }  // namespace tarnwick

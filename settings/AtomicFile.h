@@ -19,7 +19,10 @@ inline constexpr unsigned kPrivateFileMode = 0600;
 // failure; the temporary file is then removed and the old file is untouched.
 bool WriteFileAtomic(const std::string& path, std::string_view content, FileAccess access);
 
-// Creates `folder` when missing, then WriteFileAtomic(folder/name).
+// Creates `folder` when missing, then WriteFileAtomic(folder/name). A file of that
+// name that exists but cannot be read (no permission, an I/O error, not a regular
+// file) is never replaced: what it holds would be lost. The save is then refused
+// with false and nothing is written.
 bool SaveSettingsFile(const std::string& folder, const std::string& name, std::string_view content,
                       FileAccess access);
 

@@ -28,7 +28,8 @@ TCommandList LoadCommands(const std::string& folder);
 // command is written as "" so that it reads back.
 std::string CommandsText(const TCommandList& commands);
 
-// Replaces folder/"commands.txt". False when nothing was written.
+// Replaces folder/"commands.txt". False when nothing was written, also when the
+// existing file cannot be read (it is then kept as it is).
 bool SaveCommands(const std::string& folder, const TCommandList& commands);
 
 }  // namespace tarnwick

@@ -30,7 +30,8 @@ THostTypes LoadHostTypes(const std::string& folder);
 // doubled so that it reads back unchanged.
 std::string HostTypesText(const THostTypes& types);
 
-// Replaces folder/"Answer.txt". False when nothing was written.
+// Replaces folder/"Answer.txt". False when nothing was written, also when the
+// existing file cannot be read (it is then kept as it is).
 bool SaveHostTypes(const std::string& folder, const THostTypes& types);
 
 }  // namespace tarnwick

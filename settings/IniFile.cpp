@@ -23,7 +23,36 @@ bool IsCommentStart(char c) {
     return c == ';' || c == '#';
 }
 
+constexpr char kQuote = '"';
+
+// Enclosed in a pair of double quotes (a lone quote is not a pair).
+bool IsQuoted(std::string_view s) {
+    return s.size() >= 2 && s.front() == kQuote && s.back() == kQuote;
+}
+
 }  // namespace
+
+std::string_view IniTrimmedValue(std::string_view stored) {
+    return Trim(stored);
+}
+
+std::string IniReadValue(std::string_view stored) {
+    std::string_view value = Trim(stored);
+    if (IsQuoted(value)) value = value.substr(1, value.size() - 2);
+    return std::string(value);
+}
+
+std::string IniStoredValue(std::string_view value) {
+    const bool changesOnReading =
+        IsQuoted(value) || (!value.empty() && (IsSpace(value.front()) || IsSpace(value.back())));
+    if (!changesOnReading) return std::string(value);
+    std::string stored;
+    stored.reserve(value.size() + 2);
+    stored += kQuote;
+    stored += value;
+    stored += kQuote;
+    return stored;
+}
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;

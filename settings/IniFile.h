@@ -21,7 +21,7 @@ class IniFile {
     static IniFile Parse(std::string_view text);
 
     // The value of the first "key=" line in the first section of that name:
-    // the text after the first "=" exactly as it stands (no blanks removed).
+    // the text after the first "=" exactly as it stands (IniReadValue reads it).
     // Lines before any section belong to none and are never found.
     std::optional<std::string> Get(std::string_view section, std::string_view key) const;
 
@@ -50,6 +50,19 @@ class IniFile {
 
     std::vector<Line> lines_;
 };
+
+// A stored value as it reads: the blanks (spaces and tabs) around it dropped, then one
+// pair of double quotes that encloses it ('LogFile = " my.log " ' reads " my.log ").
+std::string IniReadValue(std::string_view stored);
+
+// A stored value with the blanks around it dropped and nothing else: for values that
+// quote their items themselves (comma text), whose enclosing quotes belong to an item.
+std::string_view IniTrimmedValue(std::string_view stored);
+
+// What to store for a value so that IniReadValue gives it back: the value as it is,
+// or, when reading would change it (blanks at either end, or double quotes of its own
+// around it), the value in double quotes.
+std::string IniStoredValue(std::string_view value);
 
 // ASCII case-insensitive equality, as INI keys and sections are compared.
 bool EqualsNoCase(std::string_view a, std::string_view b);

@@ -14,10 +14,15 @@ namespace {
 
 using Field = std::variant<int TFTPOptions::*, bool TFTPOptions::*, std::string TFTPOptions::*>;
 
+// How a text value is stored: as a plain INI value, or as comma text, whose items
+// carry their own double quotes (an INI pair of quotes around it would be an item's).
+enum class Form { kPlain, kCommaText };
+
 struct OptionKey {
     const char* section;
     const char* key;
     Field field;
+    Form form = Form::kPlain;
 };
 
 // Every key in the order a file written from scratch holds them.
@@ -33,8 +38,8 @@ const OptionKey kOptionKeys[] = {
     {"Common", "Keep", &TFTPOptions::Keep},
     {"Common", "StartKeep", &TFTPOptions::StartKeep},
     {"Common", "DurationKeep", &TFTPOptions::DurationKeep},
-    {"Common", "CmdKeep", &TFTPOptions::CmdKeep},
-    {"Common", "Ext", &TFTPOptions::Ext},
+    {"Common", "CmdKeep", &TFTPOptions::CmdKeep, Form::kCommaText},
+    {"Common", "Ext", &TFTPOptions::Ext, Form::kCommaText},
     {"Common", "Anonymous", &TFTPOptions::Anonymous},
     {"Common", "MailAno", &TFTPOptions::MailAno},
     {"Common", "fwHost", &TFTPOptions::fwHost},
@@ -62,8 +67,10 @@ const OptionKey kOptionKeys[] = {
     {"Socks", "PswMask", &TFTPOptions::SocksPswMask},
 };
 
-// Reads one value over the default already in `options`.
-void ReadValue(TFTPOptions& options, Field field, const std::string& text) {
+// Reads one stored value over the default already in `options`.
+void ReadValue(TFTPOptions& options, const OptionKey& key, std::string_view stored) {
+    const std::string text =
+        key.form == Form::kCommaText ? std::string(IniTrimmedValue(stored)) : IniReadValue(stored);
     std::visit(
         [&](auto member) {
             using Member = std::remove_reference_t<decltype(options.*member)>;
@@ -79,7 +86,7 @@ void ReadValue(TFTPOptions& options, Field field, const std::string& text) {
                 }
             }
         },
-        field);
+        key.field);
 }
 
 std::string WriteValue(const TFTPOptions& options, Field field) {
@@ -99,7 +106,8 @@ std::string WriteValue(const TFTPOptions& options, Field field) {
 
 void WriteAllKeys(IniFile& ini, const TFTPOptions& options) {
     for (const OptionKey& key : kOptionKeys) {
-        ini.Set(key.section, key.key, WriteValue(options, key.field));
+        const std::string value = WriteValue(options, key.field);
+        ini.Set(key.section, key.key, key.form == Form::kCommaText ? value : IniStoredValue(value));
     }
 }
 
@@ -119,7 +127,7 @@ TFTPOptions LoadOptions(const std::string& folder, ReadStatus* status) {
     if (read != ReadStatus::kOk) return options;
     IniFile ini = IniFile::Parse(text);
     for (const OptionKey& key : kOptionKeys) {
-        if (auto value = ini.Get(key.section, key.key)) ReadValue(options, key.field, *value);
+        if (auto value = ini.Get(key.section, key.key)) ReadValue(options, key, *value);
     }
     return options;
 }

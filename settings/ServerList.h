@@ -67,7 +67,8 @@ ReadStatus LoadServerList(const std::string& folder, std::vector<TFTPServerInfo>
                           const TFTPOptions& options = TFTPOptions{});
 
 // Replaces folder/"ftplist.TXT" (mode 0600) with the list. False when nothing
-// was written; the old file is then untouched.
+// was written, also when the existing file cannot be read; the old file is then
+// untouched.
 bool SaveServerList(const std::string& folder, const std::vector<TFTPServerInfo>& servers);
 
 // Index of the first record whose Name equals `name` exactly, or -1.

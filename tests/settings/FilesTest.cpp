@@ -134,6 +134,65 @@ TEST(Files, UnreadableFilesGiveDefaultsAndAreNotReplaced) {
     EXPECT_TRUE(LoadCommands(folder.path()).Labels.empty());
 }
 
+// A settings file that exists but cannot be read is never saved over: the save is
+// refused and the file keeps what it holds.
+TEST(Files, UnreadableFileIsNeverSavedOver) {
+    // Past the size the reader accepts; sparse, so it takes no room.
+    constexpr off_t kOversized = off_t{257} * 1024 * 1024;
+    constexpr uid_t kNobody = 65534;
+    const struct {
+        const char* kind;
+        std::function<void(const std::string&)> make;
+        bool asOtherUser;  // no read permission: root would read it anyway
+    } unreadable[] = {
+        {"fifo", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, false},
+        {"oversized",
+         [&](const std::string& p) {
+             WriteBytes(p, "keep");
+             ASSERT_EQ(::truncate(p.c_str(), kOversized), 0);
+         },
+         false},
+        {"no permission",
+         [](const std::string& p) {
+             WriteBytes(p, "keep");
+             ASSERT_EQ(::chmod(p.c_str(), 0), 0);
+         },
+         true},
+    };
+    for (const Saver& saver : AllSavers()) {
+        for (const auto& u : unreadable) {
+            SCOPED_TRACE(std::string(saver.file) + ", " + u.kind);
+            TempFolder folder;
+            const std::string target = folder.file(saver.file);
+            u.make(target);
+            const struct stat before = [&] {
+                struct stat st {};
+                ::lstat(target.c_str(), &st);
+                return st;
+            }();
+            if (u.asOtherUser) {
+                // The save runs in a child that cannot read the file, but may write the folder.
+                ::chmod(folder.path().c_str(), 0777);
+                EXPECT_EXIT(
+                    {
+                        if (::geteuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
+                            std::_Exit(2);
+                        std::_Exit(saver.save(folder.path()) ? 1 : 0);
+                    },
+                    ::testing::ExitedWithCode(0), "");
+            } else {
+                EXPECT_FALSE(saver.save(folder.path()));
+            }
+            struct stat after {};
+            ASSERT_EQ(::lstat(target.c_str(), &after), 0);
+            EXPECT_EQ(after.st_ino, before.st_ino);
+            EXPECT_EQ(after.st_size, before.st_size);
+            EXPECT_EQ(after.st_mode, before.st_mode);
+            EXPECT_EQ(EntriesIn(folder.path()), 1u);  // no temporary file left behind
+        }
+    }
+}
+
 TEST(Files, BinaryGarbageNeverFailsHard) {
     std::mt19937 random(20261208);
     for (int round = 0; round < 20; ++round) {

@@ -53,7 +53,7 @@ TEST(Options, UnreadableValuesTakeDefaults) {
         {"PromptUpLoad=no", [](auto& o) { EXPECT_TRUE(o.PromptUpLoad); }},
         {"PromptUpLoad=0", [](auto& o) { EXPECT_FALSE(o.PromptUpLoad); }},
         {"timeout=20", [](auto& o) { EXPECT_EQ(o.TimeOut, 20); }},
-        {"LogFile= spaced path ", [](auto& o) { EXPECT_EQ(o.LogFile, " spaced path "); }},
+        {"LogFile= spaced path ", [](auto& o) { EXPECT_EQ(o.LogFile, "spaced path"); }},
         {"fwPort=", [](auto& o) { EXPECT_EQ(o.fwPort, ""); }},
     };
     for (const ValueCase& c : cases) {
@@ -61,6 +61,53 @@ TEST(Options, UnreadableValuesTakeDefaults) {
         TempFolder folder;
         WriteBytes(folder.file("options.ftp"), std::string("[Common]\r\n") + c.line + "\r\n");
         c.check(LoadOptions(folder.path()));
+    }
+}
+
+// Values read as the platform's INI service gives them: blanks around them dropped, then
+// one pair of enclosing double quotes. Comma text keeps its quotes: they are an item's.
+TEST(Options, ValuesAreTrimmedAndUnquoted) {
+    const ValueCase cases[] = {
+        {"LogFile = tarnwick.log ", [](auto& o) { EXPECT_EQ(o.LogFile, "tarnwick.log"); }},
+        {"LogFile=\t\"x\"\t", [](auto& o) { EXPECT_EQ(o.LogFile, "x"); }},
+        {"LogFile=\" my.log \"", [](auto& o) { EXPECT_EQ(o.LogFile, " my.log "); }},
+        {"LogFile=\"\"x\"\"", [](auto& o) { EXPECT_EQ(o.LogFile, "\"x\""); }},
+        {"LogFile=\"a\"b\"", [](auto& o) { EXPECT_EQ(o.LogFile, "a\"b"); }},
+        {"LogFile=\"\"", [](auto& o) { EXPECT_EQ(o.LogFile, ""); }},
+        {"LogFile=\"", [](auto& o) { EXPECT_EQ(o.LogFile, "\""); }},
+        {"LogFile=\"open", [](auto& o) { EXPECT_EQ(o.LogFile, "\"open"); }},
+        {"TimeOut = \"20\" ", [](auto& o) { EXPECT_EQ(o.TimeOut, 20); }},
+        {"Keep=\"1\"", [](auto& o) { EXPECT_TRUE(o.Keep); }},
+        {"CmdKeep=\"SITE WHO\"", [](auto& o) { EXPECT_EQ(o.CmdKeep, "\"SITE WHO\""); }},
+        {"CmdKeep= NOOP,\"SITE WHO\" ", [](auto& o) { EXPECT_EQ(o.CmdKeep, "NOOP,\"SITE WHO\""); }},
+        {"Ext=\"txt\",\"my ext\"", [](auto& o) { EXPECT_EQ(o.Ext, "\"txt\",\"my ext\""); }},
+    };
+    for (const ValueCase& c : cases) {
+        SCOPED_TRACE(c.line);
+        TempFolder folder;
+        WriteBytes(folder.file("options.ftp"), std::string("[Common]\r\n") + c.line + "\r\n");
+        c.check(LoadOptions(folder.path()));
+    }
+}
+
+// Values are written as they are; only one that reading would change goes in quotes.
+TEST(Options, ValuesThatReadingWouldChangeAreQuoted) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"/var/log/t.log", "LogFile=/var/log/t.log\r\n"},
+        {"my \"log\" file", "LogFile=my \"log\" file\r\n"},
+        {"\"", "LogFile=\"\r\n"},
+        {" lead", "LogFile=\" lead\"\r\n"},
+        {"trail\t", "LogFile=\"trail\t\"\r\n"},
+        {"\"quoted\"", "LogFile=\"\"quoted\"\"\r\n"},
+    };
+    for (const auto& [value, line] : cases) {
+        SCOPED_TRACE(value);
+        TFTPOptions options = DefaultOptions();
+        options.LogFile = value;
+        EXPECT_NE(OptionsText(options).find("\r\n" + line), std::string::npos);
+        TempFolder folder;
+        ASSERT_TRUE(SaveOptions(folder.path(), options));
+        EXPECT_EQ(LoadOptions(folder.path()).LogFile, value);
     }
 }
 
