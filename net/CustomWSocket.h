@@ -172,7 +172,11 @@ class TCustomWSocket {
     virtual void ResetDefaults();
     virtual void FinishClose(bool shut, uint16_t error);
     virtual int GetRcvdCount();
+    // Received bytes a layer holds itself, ahead of the stack's, for Receive to hand out.
+    virtual int BufferedCount() { return 0; }
     virtual void BindLocal();
+    // One send call on the handle; the queue step that called it raises OnSendData once
+    // the bytes are taken off the queue.
     virtual int RawSend(const void* data, int len);
     virtual void SignalError(const std::string& message);
     virtual void HandleEventException(const std::exception& e);
@@ -182,6 +186,7 @@ class TCustomWSocket {
     virtual void NotifySessionConnected(uint16_t error);
     virtual void NotifySessionClosed(uint16_t error);
     virtual void NotifyDataSent(uint16_t error);
+    void NotifySendData(int bytesSent);
     virtual void NotifyChangeState(TSocketState oldState, TSocketState newState);
     virtual void NotifyDnsLookupDone(uint16_t error);
     virtual void NotifyError();

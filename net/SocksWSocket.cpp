@@ -23,12 +23,15 @@ constexpr uint8_t kMethodNone = 0;
 constexpr uint8_t kMethodUsercode = 2;
 constexpr uint8_t kAddrTypeIPv4 = 1;
 constexpr uint8_t kAddrTypeDomain = 3;
+constexpr uint8_t kAddrTypeIPv6 = 4;
 constexpr uint8_t kSocks4Granted = 90;
 constexpr uint8_t kSocks4Rejected = 91;
 constexpr uint8_t kSocks4NoIdentd = 92;
 constexpr uint8_t kSocks4BadUser = 93;
 constexpr int kSocks4ReplySize = 8;
-constexpr int kSocks5IPv4ReplySize = 10;
+constexpr int kSocks5IPv4ReplySize = 10;     // 4 header bytes, 4 address bytes, the port
+constexpr int kSocks5IPv6ReplySize = 22;     // 4 header bytes, 16 address bytes, the port
+constexpr int kSocks5DomainReplyExtra = 7;   // header, length byte and port around the name
 constexpr uint32_t kSocks4AMarkAddress = 1;  // 0.0.0.1: "the host name follows"
 
 // SOCKS 5 reply codes 1 to 8.
@@ -336,11 +339,14 @@ bool TCustomSocksWSocket::ServeSocks5Reply() {
     }
     if (replyCount_ < 5) return true;
     const uint8_t addrType = reply_[3];
+    // A proxy that reached the server over IPv6 names its bound address as 16 bytes: the
+    // reply is as good as any other.
     const int length = addrType == kAddrTypeIPv4     ? kSocks5IPv4ReplySize
-                       : addrType == kAddrTypeDomain ? reply_[4] + 7
+                       : addrType == kAddrTypeIPv6   ? kSocks5IPv6ReplySize
+                       : addrType == kAddrTypeDomain ? reply_[4] + kSocks5DomainReplyExtra
                                                      : 5;
     if (replyCount_ < length) return true;
-    if (addrType != kAddrTypeIPv4 && addrType != kAddrTypeDomain) {
+    if (addrType != kAddrTypeIPv4 && addrType != kAddrTypeIPv6 && addrType != kAddrTypeDomain) {
         SocksFail(kSocksErrAddressType, "address type not supported");
         return true;
     }
@@ -352,9 +358,10 @@ bool TCustomSocksWSocket::ServeSocks5Reply() {
 }
 
 bool TCustomSocksWSocket::Granted() {
+    const TSocket handle = HSocket();
     socksState_ = SocksReady;
     NotifySessionConnected(0);
-    if (HSocket() == kInvalidSocket) return true;  // closed by the handler
+    if (HSocket() != handle) return true;  // closed (or reconnected) by the handler
     // Data that came with the reply reaches the user (and any layer above) at once.
     return NotifyDataAvailable(0);
 }
@@ -439,13 +446,20 @@ void TCustomSocksWSocket::SendRequest(const std::string& request) {
 }
 
 void TCustomSocksWSocket::SocksFail(int code, const std::string& msg) {
+    const TSocket handle = HSocket();
     NotifySocksError(code, msg);
     socksState_ = SocksReady;
     NotifySessionConnected(static_cast<uint16_t>(code));
-    FinishClose(true, static_cast<uint16_t>(code));
+    // The close is for the connection that failed: one the handler started meanwhile
+    // stays up.
+    if (HSocket() == handle) FinishClose(true, static_cast<uint16_t>(code));
 }
 
 // ---- receiving --------------------------------------------------------------------------
+
+int TCustomSocksWSocket::BufferedCount() {
+    return std::max(leftoverCount_, 0);
+}
 
 int TCustomSocksWSocket::GetRcvdCount() {
     if (leftoverCount_ > 0) return leftoverCount_;

@@ -77,6 +77,7 @@ class TCustomSocksWSocket : public TCustomWSocket {
     // the proxy has granted the connection.
     void NotifyDataSent(uint16_t error) override;
     int GetRcvdCount() override;
+    int BufferedCount() override;
     int RawReceive(void* buffer, int size, int flags) override;
 
     virtual void NotifySocksConnected(uint16_t error);

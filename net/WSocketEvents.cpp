@@ -82,10 +82,12 @@ void TCustomWSocket::HandleSocketEvent(uintptr_t handle, intptr_t lParam) {
     // longer concern it.
     auto current = [this, handle] { return hSocket_ == handle; };
 
+    // The automatic closes below are for this notification's connection only: one that a
+    // handler started meanwhile (Close and Connect again) is left alone.
     if ((events & kFdConnect) != 0) {
         SetState(wsConnected);
         NotifySessionConnected(error);
-        if (error != 0 && state_ != wsClosed) Close();
+        if (error != 0 && state_ != wsClosed && current()) Close();
     }
     if ((events & kFdRead) != 0 && current()) ServeReadable(error);
     if ((events & kFdWrite) != 0 && current()) {
@@ -102,11 +104,12 @@ void TCustomWSocket::HandleSocketEvent(uintptr_t handle, intptr_t lParam) {
             closeNotified_ = true;
             NotifySessionClosed(error);
         }
-        if (state_ != wsClosed) Close();
+        if (state_ != wsClosed && current()) Close();
     }
 }
 
 void TCustomWSocket::ServeReadable(uint16_t error) {
+    const TSocket handle = hSocket_;
     try {
         for (;;) {
             lastError_ = 0;
@@ -121,12 +124,21 @@ void TCustomWSocket::ServeReadable(uint16_t error) {
                     }
                 }
             }
-            if ((componentOptions_ & wsoNoReceiveLoop) != 0) break;
+            if ((componentOptions_ & wsoNoReceiveLoop) != 0) {
+                // Bytes a layer still holds get a read notification of their own, as the
+                // stack's would: no more may come from the stack for them.
+                if (hSocket_ == handle && BufferedCount() > 0)
+                    PostToSelf(MsgSocketEvent, handle, MakeSelectReply(kFdRead, 0));
+                break;
+            }
             if (lastError_ != 0) break;
-            if (hSocket_ == kInvalidSocket) break;  // closed by the handler
+            if (hSocket_ != handle) break;  // closed (or reconnected) by the handler
             // A handler that took nothing would be offered the same bytes for ever: the
             // next read notification (after its next receive) offers them again.
             if (readCount_ == readBefore) break;
+            // What a layer holds is offered before the stack's count is asked: the stack
+            // may have nothing left, and at a close the held bytes would be lost.
+            if (BufferedCount() > 0) continue;
             unsigned long count = 0;
             if (SocketReadable(hSocket_, &count) != 0) {
                 lastError_ = SocketLastError();

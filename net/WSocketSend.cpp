@@ -49,8 +49,12 @@ int TCustomWSocket::SendTo(const sockaddr_in& dest, int destLen, const void* dat
         return kSocketError;
     }
     const int n = SocketSendTo(hSocket_, data, len, sendFlags_, dest);
-    if (n > 0 && OnSendData) OnSendData(this, n);
+    if (n > 0) NotifySendData(n);
     return n;
+}
+
+void TCustomWSocket::NotifySendData(int bytesSent) {
+    if (OnSendData) OnSendData(this, bytesSent);
 }
 
 void TCustomWSocket::PostWriteNotification() {
@@ -58,14 +62,13 @@ void TCustomWSocket::PostWriteNotification() {
 }
 
 int TCustomWSocket::RawSend(const void* data, int len) {
-    const int n = sockType_ == SOCK_DGRAM ? SocketSendTo(hSocket_, data, len, sendFlags_, sin_)
-                                          : SocketSend(hSocket_, data, len, sendFlags_);
-    if (n > 0 && OnSendData) OnSendData(this, n);
-    return n;
+    return sockType_ == SOCK_DGRAM ? SocketSendTo(hSocket_, data, len, sendFlags_, sin_)
+                                   : SocketSend(hSocket_, data, len, sendFlags_);
 }
 
 void TCustomWSocket::TryToSend() {
     if (hSocket_ == kInvalidSocket || sendQueue_.Empty()) return;
+    const TSocket handle = hSocket_;
     for (;;) {
         TBuffer& block = sendQueue_.Front();
         int pending = 0;
@@ -91,10 +94,13 @@ void TCustomWSocket::TryToSend() {
             }
             return;  // would-block: the next write notification resumes
         }
+        // The bytes leave the queue before anyone hears of them: a Send from OnSendData
+        // queues behind them instead of sending them again, and an Abort or Close there
+        // frees blocks this loop no longer holds on to.
         block.Consume(sent);
+        NotifySendData(sent);
         if (sent < pending) return;  // the stack is full: wait for the write notification
-        if (hSocket_ == kInvalidSocket || sendQueue_.Empty())
-            return;  // an OnSendData handler closed
+        if (hSocket_ != handle || sendQueue_.Empty()) return;  // closed by the handler
     }
 }
 

@@ -150,7 +150,9 @@ TSocket SocketAccept(TSocket s, sockaddr_in* addr, int* addrLen) {
     }
     if (addr != nullptr) *addr = peer;
     if (addrLen != nullptr) *addrLen = static_cast<int>(len);
-    return Handles().Add(newFd);
+    const TSocket handle = Handles().Add(newFd);
+    Notifier().AcceptedConnection(newFd, handle);
+    return handle;
 }
 
 int SocketConnect(TSocket s, const sockaddr_in& addr) {

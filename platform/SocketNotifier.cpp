@@ -132,6 +132,11 @@ void SocketNotifier::Accepted(int fd) {
     UpdateInterest(fd, it->second);
 }
 
+void SocketNotifier::AcceptedConnection(int fd, uintptr_t handle) {
+    Registration& reg = Ensure(fd, handle);
+    if (reg.stream) reg.phase = Phase::Connected;
+}
+
 void SocketNotifier::Forget(int fd) {
     auto it = regs_.find(fd);
     if (it == regs_.end()) return;

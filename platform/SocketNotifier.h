@@ -57,6 +57,10 @@ class SocketNotifier {
     void Received(int fd);
     void SendBlocked(int fd);
     void Accepted(int fd);
+    // A handle returned by accept: connected from the start, also when the peer has closed
+    // or reset it since (the connection can no longer tell), so that its close is
+    // announced once it is selected.
+    void AcceptedConnection(int fd, uintptr_t handle);
     // Before the fd is closed.
     void Forget(int fd);
 

@@ -259,11 +259,11 @@ TEST(SocksFailures, EndWithTheCodeThenConnectedThenClosed) {
          20012,
          "unassigned error #9",
          nullptr},
-        {"socks5 ipv6 bound address",
+        {"socks5 unknown bound address type",
          "5",
          false,
          {3, k5},
-         {Bytes({5, 0}), Bytes({5, 0, 0, 4, 0})},
+         {Bytes({5, 0}), Bytes({5, 0, 0, 2, 0})},
          false,
          20011,
          "address type not supported",
@@ -456,6 +456,79 @@ TEST(SocksData, ReplyInPiecesAndSendingAfterwards) {
     EXPECT_EQ(client.sock.SendText("hello"), 5);
     ASSERT_TRUE(PumpUntil([&] { return proxy.Received().size() == 3 + 15 + 5; }));
     EXPECT_EQ(proxy.Received().substr(18), "hello");
+}
+
+// Whatever form the proxy names its bound address in, the reply is passed over and what
+// follows it is the connection's first data.
+TEST(SocksData, EveryBoundAddressFormIsPassedOver) {
+    const struct {
+        const char* name;
+        std::string reply;
+    } cases[] = {
+        {"ipv4", kSocks5Granted},
+        {"ipv6 (::1)", Bytes({5, 0, 0, 4}) + std::string(15, '\0') + Bytes({1, 0, 21})},
+        {"host name", Bytes({5, 0, 0, 3, 4}) + "host" + Bytes({0, 21})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedSocksServer proxy;
+        proxy.Read(3).Send(Bytes({5, 0})).Read(15).Send(c.reply + "xyz");
+        proxy.Start();
+        SocksClient client;
+        client.Connect(proxy.PortText(), "5", "10.0.0.5", "21");
+        ASSERT_TRUE(client.WaitConnected()) << client.log.Text();
+        ASSERT_TRUE(PumpUntil([&] { return client.received == "xyz"; })) << client.log.Text();
+        EXPECT_TRUE(client.log.Has("connected:0")) << client.log.Text();
+        EXPECT_EQ(client.sock.State(), wsConnected);
+    }
+}
+
+// The bytes that came with the reply are held by the socket, not by the stack: they all
+// reach Receive, before any close, however few the handler takes per call.
+TEST(SocksData, BytesBehindTheReplyAllArriveWhateverTheReadSize) {
+    struct Case {
+        const char* name;
+        int readSize;
+        bool proxyCloses;
+        bool noReceiveLoop;
+    };
+    const Case cases[] = {
+        {"one byte per receive, then the proxy closes", 1, true, false},
+        {"three bytes per receive, then the proxy closes", 3, true, false},
+        {"one byte per receive, the connection stays", 1, false, false},
+        {"one offer per notification", 1, false, true},
+        {"everything in one receive, then the proxy closes", 4096, true, false},
+    };
+    const std::string behind = "0123456789abcdefghij";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedSocksServer proxy;
+        proxy.Read(3).Send(Bytes({5, 0})).Read(15).Send(kSocks5Granted + behind);
+        if (c.proxyCloses) proxy.Close();
+        proxy.Start();
+        SocksClient client;
+        if (c.noReceiveLoop) client.sock.SetComponentOptions(wsoNoReceiveLoop);
+        std::string got;
+        std::string gotAtClose;
+        bool closed = false;
+        client.sock.OnDataAvailable = [&](TCustomWSocket* s, uint16_t) {
+            char buf[4096];
+            const int n = s->Receive(buf, c.readSize);
+            if (n > 0) got.append(buf, static_cast<size_t>(n));
+        };
+        client.sock.OnSessionClosed = [&](TCustomWSocket*, uint16_t) {
+            closed = true;
+            gotAtClose = got;
+        };
+        client.Connect(proxy.PortText(), "5", "10.0.0.5", "21");
+        if (c.proxyCloses) {
+            ASSERT_TRUE(PumpUntil([&] { return closed; })) << got;
+            EXPECT_EQ(gotAtClose, behind);
+        } else {
+            EXPECT_TRUE(PumpUntil([&] { return got == behind; }, 1000)) << got;
+            EXPECT_FALSE(closed);
+        }
+    }
 }
 
 // ---- properties -----------------------------------------------------------------------
