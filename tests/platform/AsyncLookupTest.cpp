@@ -1,10 +1,20 @@
 #include "platform/AsyncLookup.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/ErrorCodes.h"
 #include "platform/SocketApi.h"
 #include "platform/SocketNotifier.h"
+#include "platform/TickCount.h"
 #include "tests/support/FakeNameService.h"
 #include "tests/support/PumpUntil.h"
 
@@ -66,12 +76,61 @@ TEST(AsyncLookup, CancelledRequestIsNeverDelivered) {
     names->Hold("slow.example.test");
     Answers answers;
     const LookupRequest request = StartHostLookup(answers.target, kMsgDone, "slow.example.test");
+    // Cancelled while the worker is inside the query, then the answer comes.
+    ASSERT_TRUE(PumpUntil([&] { return names->Queries().size() == 1; }));
     EXPECT_TRUE(CancelLookup(request));
     names->Release("slow.example.test");
-    // Wait until the worker has answered, then make sure nothing was delivered.
-    ASSERT_TRUE(PumpUntil([&] { return names->Queries().size() == 1; }));
     PumpFor(100);
     EXPECT_TRUE(answers.got.empty());
+}
+
+// Lookups that hang (a name server that never answers) and are given up do not keep new
+// ones waiting, whether they were running or still waiting their turn.
+TEST(AsyncLookup, CancelledLookupsThatHangHoldNoWorkerAgainstNewOnes) {
+    constexpr int kHanging = 12;  // more than the lookups answered at once
+    ScopedFakeNameService names;
+    names->AddHost("quick.example.test", {"10.0.0.7"});
+    std::vector<std::string> held;
+    std::vector<LookupRequest> requests;
+    Answers answers;
+    for (int i = 0; i < kHanging; ++i) {
+        held.push_back("dead" + std::to_string(i) + ".example.test");
+        names->Hold(held.back());
+        requests.push_back(StartHostLookup(answers.target, kMsgDone, held.back()));
+    }
+    ASSERT_TRUE(PumpUntil([&] { return !names->Queries().empty(); }));
+    PumpFor(50);
+    for (LookupRequest r : requests) EXPECT_TRUE(CancelLookup(r));
+    StartHostLookup(answers.target, kMsgDone, "quick.example.test");
+    const bool answered = PumpUntil([&] { return !answers.got.empty(); }, 2000);
+    for (const auto& name : held) names->Release(name);
+    ASSERT_TRUE(answered);
+    EXPECT_EQ(SelectError(answers.got[0].lParam), 0);
+    // The waiting ones were dropped without a query.
+    PumpFor(50);
+    EXPECT_LT(names->Queries().size(), static_cast<size_t>(kHanging + 1));
+}
+
+// A lookup still hanging at program end keeps neither the loop nor the process alive: a
+// small program starts one, runs its loop for a moment and returns from main.
+TEST(AsyncLookup, AHangingLookupDoesNotHoldTheProcessAtExit) {
+    constexpr int kDeadlineMs = 5000;
+    char* const argv[] = {const_cast<char*>(TARNWICK_LOOKUP_EXIT_PROBE), nullptr};
+    pid_t pid = -1;
+    ASSERT_EQ(posix_spawn(&pid, TARNWICK_LOOKUP_EXIT_PROBE, nullptr, nullptr, argv, environ), 0);
+    const uint64_t stop = GetTickCount() + kDeadlineMs;
+    int status = 0;
+    pid_t done = 0;
+    while ((done = waitpid(pid, &status, WNOHANG)) == 0 && GetTickCount() < stop)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (done == 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        FAIL() << "the program was still running " << kDeadlineMs << " ms later";
+    }
+    ASSERT_EQ(done, pid);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace
