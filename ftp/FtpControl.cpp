@@ -126,6 +126,13 @@ void TCustomFtpCli::OpenAsync() {
     resolvedAddr_.clear();
     ChangeState(esResolving);
     const std::string& host = ConnectionType() == ftpProxy ? proxyServer_ : hostName_;
+    // Through SOCKS 4A and 5 the proxy resolves the server's name (it may know names this
+    // host does not): no lookup here, the name goes to the proxy as it is.
+    const bool proxyResolves = ConnectionType() == ftpSocks4A || ConnectionType() == ftpSocks5;
+    if (proxyResolves && !net::TrimBlanks(host).empty()) {
+        ControlLookupDone(0);
+        return;
+    }
     try {
         controlSocket_->LookupHost(host);
     } catch (const std::exception& e) {
@@ -149,7 +156,8 @@ void TCustomFtpCli::ControlLookupDone(uint16_t Error) {
         FailControlConnect(WinsockErrorLine(Error), Error);
         return;
     }
-    resolvedAddr_ = controlSocket_->DnsResult();
+    const bool proxyResolves = ConnectionType() == ftpSocks4A || ConnectionType() == ftpSocks5;
+    resolvedAddr_ = proxyResolves ? net::TrimBlanks(hostName_) : controlSocket_->DnsResult();
     try {
         controlSocket_->SetAddr(resolvedAddr_);
         controlSocket_->SetProto("tcp");

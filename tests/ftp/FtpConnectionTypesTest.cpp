@@ -1,10 +1,12 @@
 // The connection types: what choosing one does to passive mode and to the SOCKS settings
 // of both sockets, and the control connection made through a scripted SOCKS server that
 // plays the FTP server behind the handshake.
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "tests/ftp/FtpTestKit.h"
+#include "tests/support/FakeNameService.h"
 #include "tests/support/ScriptedSocksServer.h"
 
 namespace tarnwick::ftp {
@@ -155,6 +157,55 @@ TEST_F(FtpConnectionTypes, TheControlConnectionGoesThroughTheSocksServer) {
         ExpectRequest([&] { ftp.ConnectAsync(); }, TFtpRequest::ConnectAsync, 0);
         for (const auto& m : proxy.Mismatches()) ADD_FAILURE() << m;
         EXPECT_TRUE(Displayed("< 220 Ready"));
+        ftp.AbortSession();
+        testkit::PumpFor(20);
+    }
+}
+
+// Through SOCKS 4A and 5 the server's name goes to the proxy unresolved: it may be a
+// name only the proxy can resolve, and no lookup of it is made here. SOCKS 4 carries an
+// address, so there the name is still looked up locally.
+TEST_F(FtpConnectionTypes, TheServersNameIsResolvedByTheProxyExceptWithSocks4) {
+    const std::string host = "files.inside.example";  // 20 characters
+    struct Case {
+        const char* name;
+        TFtpConnectionType type;
+        std::vector<std::string> handshake;  // expected, answer, expected, answer ...
+        bool lookedUpHere;
+    };
+    const Case cases[] = {
+        {"socks5",
+         ftpSocks5,
+         {Bytes({5, 1, 0}), Bytes({5, 0}),
+          Bytes({5, 1, 0, 3, 20}) + host + Bytes({kPortHigh, kPortLow}), kGrant5},
+         false},
+        {"socks4a",
+         ftpSocks4A,
+         {Bytes({4, 1, kPortHigh, kPortLow, 0, 0, 0, 1, 0}) + host + Bytes({0}), kGrant4},
+         false},
+        {"socks4", ftpSocks4, {Bytes({4, 1, kPortHigh, kPortLow, 10, 1, 2, 3, 0}), kGrant4}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        tarnwick::testing::ScopedFakeNameService names;
+        if (c.lookedUpHere) names->AddHost(host, {"10.1.2.3"});
+        ScriptedSocksServer proxy;
+        for (size_t i = 0; i + 1 < c.handshake.size(); i += 2)
+            proxy.Expect(c.handshake[i]).Send(c.handshake[i + 1]);
+        proxy.Send("220 Ready\r\n").Expect("USER u\r\n").Send("230 in\r\n");
+        proxy.Start();
+        ftp.SetConnectionType(c.type);
+        ftp.SetSocksServer("127.0.0.1");
+        ftp.SetSocksPort(proxy.PortText());
+        ftp.SetSocksUserCode("");
+        ftp.SetSocksPassword("");
+        ftp.SetHostName(host);
+        ftp.SetPort("2222");
+        ftp.SetUserName("u");
+        ExpectRequest([&] { ftp.ConnectAsync(); }, TFtpRequest::ConnectAsync, 0);
+        for (const auto& m : proxy.Mismatches()) ADD_FAILURE() << m;
+        const auto queries = names->Queries();
+        EXPECT_EQ(std::count(queries.begin(), queries.end(), host), c.lookedUpHere ? 1 : 0);
         ftp.AbortSession();
         testkit::PumpFor(20);
     }

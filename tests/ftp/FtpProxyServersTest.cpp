@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tests/ftp/FtpTestKit.h"
+#include "tests/support/FakeNameService.h"
 #include "tests/support/FtpProxyServer.h"
 #include "tests/support/PyFtpdServer.h"
 #include "tests/support/SocksProxies.h"
@@ -247,6 +248,41 @@ TEST_P(ThroughSocks, LoginListGetAndPutByteIdentical) {
         testkit::PumpFor(50);
         EXPECT_EQ(CountLines(microsocks->Log(), "connected to 127.0.0.1:" + server.PortText()), 2);
     }
+}
+
+// A name only the proxy can resolve: this process's name service knows no host at all,
+// and microsocks resolves "localhost" itself, for the control connection and for every
+// data connection.
+class ThroughMicrosocksByName : public ProxiedSession {
+  protected:
+    void SetUp() override {
+        ProxiedSession::SetUp();
+        if (HasFatalFailure()) return;
+        ASSERT_TRUE(proxy.Running()) << proxy.Failure();
+        ftp.SetConnectionType(ftpSocks5);
+        ftp.SetSocksServer("127.0.0.1");
+        ftp.SetSocksPort(proxy.PortText());
+        ftp.SetSocksUserCode(proxy.User());
+        ftp.SetSocksPassword(proxy.Password());
+        ftp.SetHostName("localhost");
+    }
+    std::string ProxyLog() const override { return proxy.Log(); }
+
+    tarnwick::testing::ScopedFakeNameService names;  // knows no host
+    MicrosocksProxy proxy;
+};
+
+TEST_F(ThroughMicrosocksByName, LoginListAndTransfersReachTheServer) {
+    ASSERT_EQ(Run([&] { ftp.ConnectAsync(); }), 0) << ftp.ErrorMessage();
+    ASSERT_EQ(Run([&] { ftp.TypeBinaryAsync(); }), 0) << ftp.ErrorMessage();
+    RoundTrip(1514, 17);
+    if (HasFatalFailure()) return;
+    ftp.SetHostFileName("");
+    ftp.SetLocalFileName(Local("list.txt"));
+    ASSERT_EQ(Run([&] { ftp.DirAsync(); }), 0) << ftp.ErrorMessage();
+    EXPECT_NE(ReadBytes(Local("list.txt")).find("f1514"), std::string::npos);
+    EXPECT_EQ(Run([&] { ftp.QuitAsync(); }), 0);
+    EXPECT_TRUE(names->Queries().empty()) << names->Queries().front();
 }
 
 TEST(ThroughMicrosocks, AWrongProxyPasswordEndsTheConnectWithTheSocksCode) {
