@@ -23,32 +23,6 @@ namespace fs = std::filesystem;
 // The reply code SIZE gives for a file the server does not have.
 constexpr uint16_t kNoSuchFile = 550;
 
-// The local file a listing is received into; removed however the command ends.
-class ListingTempFile {
-  public:
-    ListingTempFile() {
-        const char* dir = ::getenv("TMPDIR");
-        std::string pattern = std::string(dir && *dir ? dir : "/tmp") + "/tarnwick-ls-XXXXXX";
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        const int fd = ::mkstemp(name.data());
-        if (fd >= 0) {
-            ::close(fd);
-            path_ = name.data();
-        }
-    }
-    ~ListingTempFile() {
-        if (!path_.empty()) ::unlink(path_.c_str());
-    }
-    ListingTempFile(const ListingTempFile&) = delete;
-    ListingTempFile& operator=(const ListingTempFile&) = delete;
-
-    const std::string& Path() const { return path_; }
-
-  private:
-    std::string path_;
-};
-
 int Failed(CliSession& session, std::ostream& err) {
     err << session.Error() << '\n';
     session.Close();
@@ -59,31 +33,46 @@ int Failed(CliSession& session, std::ostream& err) {
 
 int ListCommand(const FtpUrl& url, const TransferOptions& options, std::ostream& out,
                 std::ostream& err) {
-    ListingTempFile listing;
-    if (listing.Path().empty()) {
-        err << "cannot create a temporary file: " << std::strerror(errno) << '\n';
-        return kExitFailed;
-    }
     CliSession session(url, options, err);
     // Listings travel as text, as the remote pane reads them.
     if (!session.Open(url.Path, false)) return Failed(session, err);
     auto& ftp = session.Engine();
-    ftp.SetHostFileName("");
-    ftp.SetLocalFileName(listing.Path());
-    if (!session.Run([&] { ftp.DirAsync(); })) return Failed(session, err);
-    session.Close();
 
-    std::string text;
-    ReadListingFile(listing.Path(), text);
-    if (options.Raw) {
-        std::vector<std::string_view> lines;
-        SplitListingLines(text, lines);
-        for (std::string_view line : lines) out << line << '\n';
-        return kExitOk;
-    }
+    // Each entry is printed as its line arrives and then forgotten: memory stays that of
+    // one line, whatever the listing's size, so no entry limit applies.
     const std::string_view answer = options.Answer.empty() ? kDefaultAnswer : options.Answer;
-    for (const TListingEntry& entry : CacheEntriesFromListing(text, answer))
-        out << FormatEntryFields(entry) << '\n';
+    TListingEntry cached;
+    TListingStream listing(
+        TListingParser(answer, StartDateToday()), TListingConsumer::Panel,
+        [&](const TListingEntry& entry) {
+            if (AsCachedEntry(entry, cached)) out << FormatEntryFields(cached) << '\n';
+        },
+        kNoEntryLimit);
+    ftp.OnDisplayFile = [&](ftp::TCustomFtpCli*, std::string& line) {
+        if (options.Raw) {
+            out << line << '\n';
+        } else {
+            listing.FeedLine(line);
+        }
+    };
+    // A listing that stopped (a line past the limit) ends the transfer.
+    ftp.OnProgress = [&, keepAlive = ftp.OnProgress](ftp::TCustomFtpCli* sender, int64_t count,
+                                                     bool& abort) {
+        if (keepAlive) keepAlive(sender, count, abort);
+        if (listing.Stopped()) abort = true;
+    };
+    ftp.SetDisplayFileFlag(true);
+    ftp.SetHostFileName("");
+    ftp.SetLocalFileName("");
+    const bool received = session.Run([&] { ftp.DirAsync(); });
+    if (!listing.Stopped()) listing.Finish();
+    if (listing.Stopped()) {
+        err << "Error " << listing.Error() << '\n';
+        session.Close();
+        return kExitFailed;
+    }
+    if (!received) return Failed(session, err);
+    session.Close();
     return kExitOk;
 }
 

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -70,6 +72,27 @@ class CliServers : public ::testing::Test {
 
 const char* const kModes[] = {"--passive", "--active"};
 
+// TMPDIR names another folder while it lives.
+class ScopedTmpdir {
+  public:
+    explicit ScopedTmpdir(const std::string& folder) {
+        if (const char* old = std::getenv("TMPDIR")) old_ = old;
+        ::setenv("TMPDIR", folder.c_str(), 1);
+    }
+    ~ScopedTmpdir() {
+        if (old_) {
+            ::setenv("TMPDIR", old_->c_str(), 1);
+        } else {
+            ::unsetenv("TMPDIR");
+        }
+    }
+    ScopedTmpdir(const ScopedTmpdir&) = delete;
+    ScopedTmpdir& operator=(const ScopedTmpdir&) = delete;
+
+  private:
+    std::optional<std::string> old_;
+};
+
 using Servers = ::testing::Types<PyFtpdServer, VsftpdServer>;
 TYPED_TEST_SUITE(CliServers, Servers);
 
@@ -129,6 +152,8 @@ TYPED_TEST(CliServers, ListingShowsParsedEntries) {
     this->server.WriteFile(this->Remote("list/sub dir/inner"), "x");
     std::filesystem::create_symlink("plain.txt",
                                     this->server.Root() + "/" + this->Remote("list/link.txt"));
+    // The listing is parsed as it arrives: no temporary file is needed.
+    const ScopedTmpdir noTemporaryFolder(this->Local("no-such-folder"));
     for (const char* mode : kModes) {
         SCOPED_TRACE(mode);
         ASSERT_EQ(this->Cli(mode, {"ls", this->Url("list")}), kExitOk) << this->err.str();

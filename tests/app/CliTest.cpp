@@ -169,6 +169,36 @@ TEST_F(CliTest, ThroughAnFtpProxyTheLoginNamesTheTarget) {
     }
 }
 
+// ls prints each entry as its line arrives; a line past the listing's line limit ends
+// the transfer with the listing's reason, after the entries before it.
+TEST_F(CliTest, ListingWithAnEndlessLineStopsWithAnError) {
+    tarnwick::testing::ScriptedFtpServer server;
+    const std::string entry = "-rw-r--r-- 1 o g 10 Jan 1 2000 a.txt\r\n";
+    server.Reply("220 Ready")
+        .Expect("USER anonymous")
+        .Reply("331 Password")
+        .Expect("PASS *")
+        .Reply("230 In")
+        .Expect("TYPE A")
+        .Reply("200 Type A")
+        .Expect("PASV")
+        .Reply(server.PasvReplyText())
+        .AcceptData()
+        .Expect("LIST")
+        .Reply("150 Here it comes")
+        .SendData(entry + std::string(100 * 1024, 'x') + "\r\n" + entry)
+        .CloseData()
+        .Reply("226 Done")
+        .Expect("QUIT")
+        .Reply("221 Bye")
+        .Close();
+    server.Start();
+    EXPECT_EQ(Run({"--passive", "ls", "ftp://127.0.0.1:" + server.PortText()}), kExitFailed);
+    EXPECT_EQ(out_.str(), "1\ta.txt\t10\t01.01.00\t\t-rw-r--r--\n");
+    EXPECT_EQ(err_.str(), "Error Listing line longer than 65536 bytes\n");
+    EXPECT_TRUE(server.Mismatches().empty()) << server.Mismatches().front();
+}
+
 TEST(CliDisplay, ThePasswordNeverShows) {
     EXPECT_EQ(MaskedDisplayLine("> PASS s3cret"), "> PASS ****");
     EXPECT_EQ(MaskedDisplayLine("> USER PASS here"), "> PASS ****");
