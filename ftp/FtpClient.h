@@ -40,6 +40,10 @@ using TFtpBgException =
 // The engine's private messages (the user-message base is 1024).
 inline constexpr uint32_t FtpMsgRequestDone = platform::kMsgUser + 1;
 inline constexpr uint32_t FtpMsgSendData = platform::kMsgUser + 2;
+// FtpMsgSendData's wParam: the first block of an upload (its start time is taken), or the
+// next burst of one that runs.
+inline constexpr uintptr_t kSendDataFirst = 0;
+inline constexpr uintptr_t kSendDataContinue = 1;
 
 // Engine error codes reported through OnRequestDone.
 inline constexpr int kFtpErrAborted = 426;
@@ -278,11 +282,18 @@ class TCustomFtpCli {
     void RecordTransferFailure(int code, const std::string& text);
     void StartDownload(const char* verb, TFtpRequest request);
     bool OpenDownloadFile();
+    // The accepted data connection, or kInvalidSocket when there was none or it came from
+    // another host than the control connection's (the listener then keeps waiting).
     net::TSocket AcceptDataConnection();
+    bool FromControlPeer(net::TSocket handle);
     void DataGetAccepted();
     void AdoptGetConnection(net::TSocket handle);
     void DataGetConnected(uint16_t Error);
     void DataGetReceive();
+    void HoldEarlyData();
+    int ReadDataBlock(size_t size);
+    bool DeliverDownloadBytes(const char* bytes, size_t size);
+    void AcceptDownload();
     void DataGetClosed(uint16_t Error);
     void GetFirstReply();
     void GetFinalReply();
@@ -293,6 +304,8 @@ class TCustomFtpCli {
     void AdoptPutConnection(net::TSocket handle);
     void PutFirstReply();
     void DataPutSend(uint16_t Error);
+    void SendFileBurst();
+    void FailUploadSend(uint16_t Error);
     void DataPutDiscard();
     void DataPutClosed(uint16_t Error);
     void PutFinalReply();

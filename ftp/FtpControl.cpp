@@ -277,6 +277,8 @@ void TCustomFtpCli::FinishRequest(int Error) {
     }
     ChangeState(esReady);
     nextRequest_ = nullptr;
+    // A restart offset belongs to the transfer it was set for, whichever step that ended at.
+    if (compoundFlag_ && MovesData(requestType_)) resumeAt_ = 0;
     if (dataSocket_->State() != net::wsClosed) dataSocket_->Close();
     if (compoundFlag_ && savedStatusCode_ >= 0) {
         lastResponse_ = savedResponse_;

@@ -13,6 +13,7 @@ namespace {
 
 constexpr int kReplyOk = 200;
 constexpr int kReplyPassive = 227;
+constexpr int kReplyRestarting = 350;
 constexpr int kActiveLingerSeconds = 10;
 
 std::string ClassName(const std::exception& e) {
@@ -74,14 +75,35 @@ bool TCustomFtpCli::ConnectPassive(bool upload) {
 net::TSocket TCustomFtpCli::AcceptDataConnection() {
     net::TWSocket& data = *dataSocket_;
     const net::TSocket handle = data.Accept();
+    if (handle == net::kInvalidSocket) return handle;  // nothing taken: the listener waits on
+    if (!FromControlPeer(handle)) return net::kInvalidSocket;
     data.OnSessionAvailable = nullptr;
     data.Close();  // the listener
     return handle;
 }
 
+// A data connection in active mode must come from the host the control connection goes to:
+// anyone else who reaches the listener first would get an upload's bytes or feed a
+// download with its own. Such a connection is closed and the listener keeps waiting.
+bool TCustomFtpCli::FromControlPeer(net::TSocket handle) {
+    sockaddr_in peer{};
+    int peerLen = sizeof(peer);
+    sockaddr_in server{};
+    int serverLen = sizeof(server);
+    if (platform::SocketGetPeerName(handle, &peer, &peerLen) != 0 ||
+        controlSocket_->GetPeerSockAddr(server, serverLen) != 0 ||
+        peer.sin_addr.s_addr == server.sin_addr.s_addr)
+        return true;  // a peer that cannot be read has reset already; its close follows
+    Display("! Data connection from " + platform::InetNtoa(peer.sin_addr.s_addr) + " refused");
+    platform::SocketClose(handle);
+    return false;
+}
+
 // Ends a transfer step that could not start (nothing was sent for it).
 void TCustomFtpCli::FailTransferStart(int code, const std::string& text) {
     replyPending_ = false;
+    CloseLocalFile();
+    resumeAt_ = 0;
     lastResponse_ = text;
     statusCode_ = code;
     SetErrorFromReply();
@@ -99,6 +121,10 @@ void TCustomFtpCli::RecordTransferFailure(int code, const std::string& text) {
 void TCustomFtpCli::TransferRefused() {
     SetErrorFromReply();
     nextHandler_ = nullptr;
+    // Closed first, so that the close of the data connection below is not taken for a
+    // failure of a transfer that runs; bytes held for a download go unwritten.
+    CloseLocalFile();
+    xfer_.heldData.clear();
     if (dataSocket_->State() != net::wsClosed) dataSocket_->Close();
     EndTransfer(statusCode_);
 }
@@ -125,8 +151,8 @@ void TCustomFtpCli::TransferFinish() {
 void TCustomFtpCli::EndTransfer(int Error) {
     replyPending_ = false;
     CloseLocalFile();
-    if (requestDoneFlag_) return;  // ended already (the control connection was lost)
     resumeAt_ = 0;
+    if (requestDoneFlag_) return;  // ended already (the control connection was lost)
     if (xfer_.failure != 0) Error = xfer_.failure;
     requestResult_ = Error;
     FinishRequest(Error);
@@ -159,7 +185,8 @@ void TCustomFtpCli::PortAsync() {
         // Some servers connect as soon as PORT arrives, before the transfer verb: the
         // connection waits here for the transfer step.
         data.OnSessionAvailable = [this](net::TCustomWSocket*, uint16_t) {
-            earlyData_.Hold(AcceptDataConnection());
+            const net::TSocket handle = AcceptDataConnection();
+            if (handle != net::kInvalidSocket) earlyData_.Hold(handle);
         };
         sockaddr_in bound{};
         int boundLen = sizeof(bound);
@@ -203,8 +230,16 @@ void TCustomFtpCli::RestAsync() {
         requestType_ == TFtpRequest::RestPutAsync || requestType_ == TFtpRequest::RestartPutAsync;
     if (!upload && (options_ & ftpNoAutoResumeAt) == 0) resumeAt_ = LocalFileSize(localFileName_);
     if (resumeAt_ > 0) {
-        IssueCommand(TFtpRequest::RestAsync, TFtpStep::Rest, "REST " + std::to_string(resumeAt_),
-                     {});
+        // A download that is not restarted starts from the beginning, so any reply below 500
+        // will do; an upload sent from the offset of a REST the server did not take would
+        // store the file without its head: only 350 lets it go on.
+        if (upload) {
+            IssueCommand(TFtpRequest::RestAsync, TFtpStep::Rest,
+                         "REST " + std::to_string(resumeAt_), {kReplyRestarting});
+        } else {
+            IssueCommand(TFtpRequest::RestAsync, TFtpStep::Rest,
+                         "REST " + std::to_string(resumeAt_), {});
+        }
         return;
     }
     // Nothing to restart from: no command, the request goes on (or ends) at once.
@@ -248,7 +283,7 @@ void TCustomFtpCli::CloseLocalFile() {
 
 void TCustomFtpCli::HandleEngineMessage(const platform::Message& msg) {
     if (msg.msg != FtpMsgSendData) return;
-    xfer_.startTick = platform::GetTickCount();
+    if (msg.wParam == kSendDataFirst) xfer_.startTick = platform::GetTickCount();
     DataPutSend(0);
 }
 

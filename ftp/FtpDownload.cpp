@@ -1,6 +1,8 @@
 // TCustomFtpCli: the download step (RETR, LIST, NLST) into the local file or the line
 // display. The step ends when both the server's final reply and the data connection's close
 // have come, in either order.
+#include <algorithm>
+
 #include "ftp/FtpClient.h"
 #include "platform/ErrorCodes.h"
 #include "platform/TickCount.h"
@@ -76,7 +78,8 @@ bool TCustomFtpCli::OpenDownloadFile() {
 }
 
 void TCustomFtpCli::DataGetAccepted() {
-    AdoptGetConnection(AcceptDataConnection());
+    const net::TSocket handle = AcceptDataConnection();
+    if (handle != net::kInvalidSocket) AdoptGetConnection(handle);
 }
 
 void TCustomFtpCli::AdoptGetConnection(net::TSocket handle) {
@@ -105,24 +108,35 @@ void TCustomFtpCli::DataGetConnected(uint16_t Error) {
 
 void TCustomFtpCli::DataGetReceive() {
     if (!ReportProgress()) return;
-    if (!receiveBlock_) receiveBlock_ = std::make_unique<char[]>(kReceiveBlockSize);
-    net::TWSocket& data = *dataSocket_;
-    const int n = data.Receive(receiveBlock_.get(), static_cast<int>(kReceiveBlockSize));
-    if (n > 0) {
-        xfer_.byteCount += n;
-        if (xfer_.localFilePending && !OpenDownloadFile()) return;
-        if (localStream_.IsOpen() &&
-            !localStream_.Write(receiveBlock_.get(), static_cast<size_t>(n))) {
-            Display("! Error writing local file");
-            RecordTransferFailure(kFtpErrLocal, std::to_string(kFtpErrLocal) +
-                                                    " Error writing local file " + localFileName_);
-            CloseLocalFile();
-            if (data.State() != net::wsClosed) data.Close();
-            return;
-        }
-        if (displayFileFlag_) DisplayFileBlock(receiveBlock_.get(), static_cast<size_t>(n));
+    if (!xfer_.accepted) {
+        HoldEarlyData();
         return;
     }
+    const int n = ReadDataBlock(kReceiveBlockSize);
+    if (n > 0) DeliverDownloadBytes(receiveBlock_.get(), static_cast<size_t>(n));
+}
+
+// Bytes before the server's 125/150 reply: nothing is written until the server has accepted
+// the transfer. Once kEarlyDataLimit bytes are held the socket is left unread, so that no
+// further read notification comes until AcceptDownload reads again.
+void TCustomFtpCli::HoldEarlyData() {
+    const size_t room = kEarlyDataLimit - std::min(xfer_.heldData.size(), kEarlyDataLimit);
+    if (room == 0) {
+        xfer_.readPaused = true;
+        return;
+    }
+    const int n = ReadDataBlock(std::min(room, kReceiveBlockSize));
+    if (n <= 0) return;
+    xfer_.heldData.append(receiveBlock_.get(), static_cast<size_t>(n));
+    if (xfer_.heldData.size() >= kEarlyDataLimit) xfer_.readPaused = true;
+}
+
+// Reads at most size bytes into the receive block: the count, 0 at the end, or -1 (nothing
+// there, or a broken connection, which fails the transfer).
+int TCustomFtpCli::ReadDataBlock(size_t size) {
+    if (!receiveBlock_) receiveBlock_ = std::make_unique<char[]>(kReceiveBlockSize);
+    net::TWSocket& data = *dataSocket_;
+    const int n = data.Receive(receiveBlock_.get(), static_cast<int>(size));
     if (n < 0 && data.State() == net::wsConnected && data.LastError() != platform::kErrWouldBlock) {
         const int error = data.LastError();
         Display("! Data: Receive error " + std::to_string(error));
@@ -131,10 +145,35 @@ void TCustomFtpCli::DataGetReceive() {
                                                   std::to_string(error));
         data.Close();
     }
+    return n;
+}
+
+// Writes received bytes to the local file and the line display; false when the file cannot
+// take them (the transfer then fails and the data connection is closed).
+bool TCustomFtpCli::DeliverDownloadBytes(const char* bytes, size_t size) {
+    xfer_.byteCount += static_cast<int64_t>(size);
+    if (localStream_.IsOpen() && !localStream_.Write(bytes, size)) {
+        Display("! Error writing local file");
+        RecordTransferFailure(kFtpErrLocal, std::to_string(kFtpErrLocal) +
+                                                " Error writing local file " + localFileName_);
+        CloseLocalFile();
+        if (dataSocket_->State() != net::wsClosed) dataSocket_->Close();
+        return false;
+    }
+    if (displayFileFlag_) DisplayFileBlock(bytes, size);
+    return true;
 }
 
 void TCustomFtpCli::DataGetClosed(uint16_t Error) {
-    if (displayFileFlag_) {
+    if (!xfer_.accepted && xfer_.readPaused) {
+        // The socket goes once this returns: what the stack still holds is taken now. The
+        // peer cannot have sent more than the stack's receive buffer, as nothing was read.
+        int n;
+        while ((n = ReadDataBlock(kReceiveBlockSize)) > 0)
+            xfer_.heldData.append(receiveBlock_.get(), static_cast<size_t>(n));
+        xfer_.readPaused = false;
+    }
+    if (displayFileFlag_ && xfer_.accepted) {
         lineSplitter_.Flush([this](std::string& line) { DisplayFileLine(line); });
     }
     // A file still waiting for the server's acceptance stays pending: an empty download
@@ -148,12 +187,35 @@ void TCustomFtpCli::DataGetClosed(uint16_t Error) {
 void TCustomFtpCli::GetFirstReply() {
     DisplayReply();
     if (statusCode_ == kReplyAlreadyOpen || statusCode_ == kReplyOpening) {
-        if (xfer_.localFilePending && xfer_.failure == 0 && OpenDownloadFile() && xfer_.dataClosed)
-            localStream_.Close();
         nextHandler_ = &TCustomFtpCli::GetFinalReply;
+        AcceptDownload();
         return;
     }
     TransferRefused();
+}
+
+// The server accepted the transfer: the local file is opened (created or truncated) now,
+// and the bytes held until then go into it first.
+void TCustomFtpCli::AcceptDownload() {
+    xfer_.accepted = true;
+    if (xfer_.localFilePending && (xfer_.failure != 0 || !OpenDownloadFile())) {
+        xfer_.heldData.clear();
+        return;
+    }
+    std::string held;
+    held.swap(xfer_.heldData);
+    if (!held.empty() && !DeliverDownloadBytes(held.data(), held.size())) return;
+    if (xfer_.dataClosed) {
+        if (displayFileFlag_)
+            lineSplitter_.Flush([this](std::string& line) { DisplayFileLine(line); });
+        localStream_.Close();
+        return;
+    }
+    if (xfer_.readPaused) {
+        // No read notification comes for bytes left unread: this read asks for the next.
+        xfer_.readPaused = false;
+        DataGetReceive();
+    }
 }
 
 void TCustomFtpCli::GetFinalReply() {

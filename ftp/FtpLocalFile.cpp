@@ -89,6 +89,12 @@ bool LocalFile::Seek(int64_t offset) {
     return fd_ >= 0 && ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) == offset;
 }
 
+int64_t LocalFile::Size() const {
+    struct stat st {};
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0) return -1;
+    return static_cast<int64_t>(st.st_size);
+}
+
 int64_t LocalFile::Read(void* buffer, size_t size) {
     if (fd_ < 0) return -1;
     for (;;) {

@@ -39,9 +39,13 @@ class LocalFile {
     // False with errno set when the file cannot be opened or locked.
     bool Open(const std::string& name, Access access, TFtpShareMode share);
     bool IsOpen() const { return fd_ >= 0; }
+    // The descriptor (for sending the file straight to a socket), -1 when none is open.
+    int Fd() const { return fd_; }
     void Close();
 
     bool Seek(int64_t offset);
+    // Size in bytes of the open file, -1 when none is open.
+    int64_t Size() const;
     // Bytes read (0 at the end), or -1 on a failure.
     int64_t Read(void* buffer, size_t size);
     // Writes all size bytes; false on a failure (a full disk, say).

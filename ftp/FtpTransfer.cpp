@@ -73,6 +73,27 @@ std::string TransferStatsText(int64_t byteCount, uint64_t milliseconds) {
     return text;
 }
 
+bool MovesData(TFtpRequest request) {
+    switch (request) {
+        case TFtpRequest::DirAsync:
+        case TFtpRequest::LsAsync:
+        case TFtpRequest::GetAsync:
+        case TFtpRequest::PutAsync:
+        case TFtpRequest::AppendAsync:
+        case TFtpRequest::RestGetAsync:
+        case TFtpRequest::RestPutAsync:
+        case TFtpRequest::ReceiveAsync:
+        case TFtpRequest::RestartGetAsync:
+        case TFtpRequest::TransmitAsync:
+        case TFtpRequest::RestartPutAsync:
+        case TFtpRequest::DirectoryAsync:
+        case TFtpRequest::ListAsync:
+            return true;
+        default:
+            return false;
+    }
+}
+
 void LineSplitter::Feed(const char* data, size_t size, const Sink& sink) {
     size_t start = 0;
     for (size_t i = 0; i < size; ++i) {

@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 
+#include "ftp/FtpTypes.h"
 #include "platform/SocketApi.h"
 
 namespace tarnwick::ftp {
@@ -19,6 +20,12 @@ namespace tarnwick::ftp {
 // the next one when it has drained. Both are fixed, so memory does not grow with the file.
 inline constexpr size_t kReceiveBlockSize = 64 * 1024;
 inline constexpr size_t kSendBlockSize = 64 * 1024;
+// Uploads hand the file to the socket with sendfile(2), at most this much per call; the
+// stack takes what its buffer holds.
+inline constexpr int64_t kSendFileBurst = 4 * 1024 * 1024;
+// Bytes a server sends on the data connection before it has accepted the download are
+// held, at most this many; past it the data socket is not read until the reply comes.
+inline constexpr size_t kEarlyDataLimit = 64 * 1024;
 
 // Replies of a transfer verb: preliminary (125, 150) and final (226, 250; a download also
 // takes 125 as final).
@@ -41,6 +48,10 @@ std::string PortCommandText(const std::string& controlAddr, const in_addr& local
 // "<n> bytes received/sent in <s> seconds", followed by " (<rate> Bytes/sec)" when the
 // transfer took at least a millisecond.
 std::string TransferStatsText(int64_t byteCount, uint64_t milliseconds);
+
+// Whether a request moves data (a listing, a download or an upload, alone or in a session
+// of its own): its end, however it comes, clears the restart offset.
+bool MovesData(TFtpRequest request);
 
 // Cuts downloaded text into lines for the line display. A line ends at CR or LF (CR LF
 // counts once, empty lines are skipped); a line cut by a block boundary is held until the
@@ -98,8 +109,20 @@ struct FtpTransferState {
     bool putConnected = false;
     bool eofReached = false;
     // A download opens its local file only once the server has accepted the transfer
-    // (125/150, or the first data byte): a refused verb leaves the file as it was.
+    // (125/150): a refused verb leaves the file as it was.
     bool localFilePending = false;
+    // The 125/150 reply to the download verb has come. Bytes that arrive before it wait in
+    // heldData (at most kEarlyDataLimit; readPaused once it is full) and are written only
+    // then; a refusal drops them.
+    bool accepted = false;
+    std::string heldData;
+    bool readPaused = false;
+    // Bytes of the local file an upload has to send (after the restart offset).
+    int64_t bytesToSend = 0;
+    // An upload sends its file with sendfile(2) (sendFileUsed once that worked) unless the
+    // system cannot do it for this file: then copyUpload, block by block.
+    bool sendFileUsed = false;
+    bool copyUpload = false;
     // A failure on our side of a transfer the server has accepted (the user's abort, a
     // local file that cannot be written or read, a broken data connection): the request
     // waits for the server's final reply, then ends with this code whatever that reply was.

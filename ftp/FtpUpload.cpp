@@ -3,7 +3,11 @@
 // Closing the data connection tells the server the file is complete.
 #include <sys/socket.h>
 
+#include <algorithm>
+
 #include "ftp/FtpClient.h"
+#include "platform/ErrorCodes.h"
+#include "platform/SocketApi.h"
 #include "platform/TickCount.h"
 
 namespace tarnwick::ftp {
@@ -40,6 +44,7 @@ void TCustomFtpCli::StartUpload(bool append) {
         errorMessage_ = "426 Transmit cancelled by application";
         statusCode_ = kFtpErrAborted;
         Display("! " + errorMessage_);
+        resumeAt_ = 0;
         requestResult_ = kFtpErrAborted;
         FinishRequest(kFtpErrAborted);
         return;
@@ -54,10 +59,12 @@ void TCustomFtpCli::StartUpload(bool append) {
         statusCode_ = kFtpErrAborted;
         Display("! " + errorMessage_);
         if (dataSocket_->State() != net::wsClosed) dataSocket_->Close();
+        resumeAt_ = 0;
         requestResult_ = kFtpErrAborted;
         FinishRequest(kFtpErrAborted);
         return;
     }
+    xfer_.bytesToSend = std::max<int64_t>(localStream_.Size() - std::max<int64_t>(resumeAt_, 0), 0);
 
     if (passive_) {
         // The verb goes out once the data connection is up (DataPutConnected); meanwhile
@@ -96,7 +103,8 @@ void TCustomFtpCli::DataPutConnected(uint16_t Error) {
 }
 
 void TCustomFtpCli::DataPutAccepted() {
-    AdoptPutConnection(AcceptDataConnection());
+    const net::TSocket handle = AcceptDataConnection();
+    if (handle != net::kInvalidSocket) AdoptPutConnection(handle);
 }
 
 void TCustomFtpCli::AdoptPutConnection(net::TSocket handle) {
@@ -113,7 +121,8 @@ void TCustomFtpCli::AdoptPutConnection(net::TSocket handle) {
     data.SetLingerTimeout(kAcceptedLingerSeconds);
     data.ApplyLinger();
     xfer_.putConnected = true;
-    if (xfer_.storReplied && xfer_.startTick == 0) PostEngineMessage(FtpMsgSendData, 0);
+    if (xfer_.storReplied && xfer_.startTick == 0)
+        PostEngineMessage(FtpMsgSendData, kSendDataFirst);
 }
 
 void TCustomFtpCli::PutFirstReply() {
@@ -125,7 +134,7 @@ void TCustomFtpCli::PutFirstReply() {
             dataSocket_->OnDataSent = [this](net::TCustomWSocket*, uint16_t e) { DataPutSend(e); };
             DataPutSend(0);
         } else if (xfer_.putConnected && xfer_.startTick == 0) {
-            PostEngineMessage(FtpMsgSendData, 0);
+            PostEngineMessage(FtpMsgSendData, kSendDataFirst);
         }
         return;
     }
@@ -136,15 +145,17 @@ void TCustomFtpCli::DataPutSend(uint16_t Error) {
     if (!localStream_.IsOpen() || !ReportProgress()) return;
     net::TWSocket& data = *dataSocket_;
     if (Error != 0) {
-        Display("! Error #" + std::to_string(Error) + " sending data");
-        RecordTransferFailure(kFtpErrAborted,
-                              "426 Error #" + std::to_string(Error) + " sending data");
-        if (data.State() != net::wsClosed) data.Close();
+        FailUploadSend(Error);
         return;
     }
     if (xfer_.eofReached || !xfer_.storReplied || !xfer_.putConnected) return;
-    // One block at a time: a block still queued reports its drain, and the next follows.
+    // One burst at a time: a burst the stack could not take whole reports its drain (or the
+    // queue does), and the next follows.
     if (!data.AllSent() || data.State() != net::wsConnected) return;
+    if (!xfer_.copyUpload) {
+        SendFileBurst();
+        return;
+    }
     if (!sendBlock_) sendBlock_ = std::make_unique<char[]>(kSendBlockSize);
     const int64_t n = localStream_.Read(sendBlock_.get(), kSendBlockSize);
     if (n < 0) {
@@ -162,6 +173,43 @@ void TCustomFtpCli::DataPutSend(uint16_t Error) {
     data.Send(sendBlock_.get(), static_cast<int>(n));
 }
 
+// The file goes from the page cache to the socket without passing through this process
+// (no read into a block, no copy into the send queue). A burst that the stack takes whole
+// is followed by the next one posted behind the messages waiting, so that the control
+// connection and the user's events keep their turn; one it cannot take whole continues at
+// its write notification.
+void TCustomFtpCli::SendFileBurst() {
+    net::TWSocket& data = *dataSocket_;
+    const int64_t n = platform::SocketSendFile(data.HSocket(), localStream_.Fd(), kSendFileBurst);
+    if (n < 0) {
+        const int code = platform::SocketLastError();
+        if (code == platform::kErrWouldBlock) return;
+        if (!xfer_.sendFileUsed) {
+            // A file the system cannot send this way (or a first send that failed): the
+            // copying loop takes over from the same position, and meets any real failure.
+            xfer_.copyUpload = true;
+            DataPutSend(0);
+            return;
+        }
+        FailUploadSend(static_cast<uint16_t>(code));
+        return;
+    }
+    xfer_.sendFileUsed = true;
+    if (n == 0) {
+        xfer_.eofReached = true;
+        data.Close();
+        return;
+    }
+    xfer_.byteCount += n;
+    if (n == kSendFileBurst) PostEngineMessage(FtpMsgSendData, kSendDataContinue);
+}
+
+void TCustomFtpCli::FailUploadSend(uint16_t Error) {
+    Display("! Error #" + std::to_string(Error) + " sending data");
+    RecordTransferFailure(kFtpErrAborted, "426 Error #" + std::to_string(Error) + " sending data");
+    if (dataSocket_->State() != net::wsClosed) dataSocket_->Close();
+}
+
 void TCustomFtpCli::DataPutDiscard() {
     if (!receiveBlock_) receiveBlock_ = std::make_unique<char[]>(kReceiveBlockSize);
     dataSocket_->Receive(receiveBlock_.get(), static_cast<int>(kReceiveBlockSize));
@@ -169,11 +217,18 @@ void TCustomFtpCli::DataPutDiscard() {
 
 void TCustomFtpCli::DataPutClosed(uint16_t Error) {
     // A connection that ends before the whole file went out (the server or the network
-    // cut it) is a failed upload, even if the server then calls the file complete.
-    if (!xfer_.eofReached && xfer_.storReplied && localStream_.IsOpen())
-        RecordTransferFailure(kFtpErrAborted,
-                              "426 Data connection closed before the end of "
-                              "the file");
+    // cut it) is a failed upload, even if the server then calls the file complete. Only
+    // an empty file has nothing to lose. (The engine closes the local file before closing
+    // the connection itself.)
+    if (!xfer_.eofReached && localStream_.IsOpen() && xfer_.bytesToSend > 0) {
+        if (!xfer_.storReplied) {
+            RecordTransferFailure(kFtpErrLocal,
+                                  "550 Data connection closed before the transfer started");
+        } else {
+            RecordTransferFailure(kFtpErrAborted,
+                                  "426 Data connection closed before the end of the file");
+        }
+    }
     CloseLocalFile();
     xfer_.dataClosed = true;
     xfer_.dataError = Error;

@@ -1,14 +1,25 @@
 // The engine against a real server (pyftpdlib): login, the single commands a session
-// uses, and their effect on the server's disk.
+// uses, and their effect on the server's disk; transfers that stop before their verb, and
+// a data connection from another host in active mode.
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <filesystem>
 #include <string>
 
 #include "tests/ftp/FtpTestKit.h"
+#include "tests/support/LoopbackPorts.h"
 #include "tests/support/PyFtpdServer.h"
+#include "tests/support/TestFiles.h"
 
 namespace tarnwick::ftp {
 namespace {
 
+using tarnwick::testing::ConnectFromLoopbackAddress;
 using tarnwick::testing::PyFtpdServer;
+using tarnwick::testing::RandomBytes;
+using tarnwick::testing::ReadBytes;
+using tarnwick::testing::WriteBytes;
 using testkit::EngineFixture;
 using testkit::PumpUntil;
 
@@ -122,6 +133,105 @@ TEST_F(FtpPyftpd, CompoundsWithTheirOwnSessionReportTheReplyBeforeQuit) {
     ftp.SetHostFileName("absent");
     EXPECT_EQ(Run([&] { ftp.DeleteAsync(); }), 550);
     EXPECT_TRUE(ftp.Connected());
+}
+
+// pyftpdlib answers REST with 350, or with 501 in ASCII mode: the refusal that stops a
+// RestPutAsync before its STOR. (Replies a real server does not give are scripted.) A
+// RestPutAsync cancelled or without its local file stops after the 350.
+TEST_F(FtpPyftpd, ARestPutThatStopsBeforeStorLeavesTheServersFileAndNoOffset) {
+    struct Case {
+        const char* name;
+        bool ascii;
+        bool cancel;
+        const char* localName;
+        uint16_t error;
+    };
+    const Case cases[] = {
+        {"REST refused in ASCII mode", true, false, "whole", 501},
+        {"cancelled", false, true, "whole", 426},
+        {"local file missing", false, false, "missing", 426},
+    };
+    char templ[] = "/tmp/tarnwick-pyftpd-rest-XXXXXX";
+    ASSERT_NE(::mkdtemp(templ), nullptr);
+    const std::string local = templ;
+    const std::string content = RandomBytes(10000, 11);
+    WriteBytes(local + "/whole", content);
+    ASSERT_EQ(Run([&] { ftp.ConnectAsync(); }), 0) << ftp.ErrorMessage();
+    ftp.SetPassive(true);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        server.WriteFile("part", content.substr(0, 4096));
+        EXPECT_TRUE(Sync([&] { return c.ascii ? ftp.TypeAscii() : ftp.TypeBinary(); }));
+        ASSERT_TRUE(WaitNextDone());
+        ftp.OnReadyToTransmit = [&](TCustomFtpCli*, bool& cancel) { cancel = c.cancel; };
+        ftp.SetHostFileName("part");
+        ftp.SetLocalFileName(local + "/" + c.localName);
+        ftp.SetResumeAt(4096);
+        EXPECT_EQ(Run([&] { ftp.RestPutAsync(); }), c.error) << ftp.ErrorMessage();
+        EXPECT_EQ(ftp.ResumeAt(), 0);
+        EXPECT_FALSE(Displayed("> STOR part"));
+        EXPECT_TRUE(server.ReadFile("part") == content.substr(0, 4096))
+            << "the server's file changed";
+        ftp.OnReadyToTransmit = nullptr;
+        if (!c.ascii) continue;  // the server holds the 350's offset for its next STOR
+
+        // A plain upload afterwards stores the whole file, head included.
+        EXPECT_TRUE(Sync([&] { return ftp.TypeBinary(); }));
+        ASSERT_TRUE(WaitNextDone());
+        ftp.SetHostFileName("fresh");
+        ftp.SetLocalFileName(local + "/whole");
+        EXPECT_EQ(Run([&] { ftp.PutAsync(); }), 0) << ftp.ErrorMessage();
+        EXPECT_TRUE(server.ReadFile("fresh") == content) << "the upload lost its head";
+        EXPECT_EQ(ftp.ByteCount(), static_cast<int64_t>(content.size()));
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(local, ec);
+}
+
+// In active mode another host that reaches the data listener first is turned away; the
+// server's own connection then carries the transfer.
+TEST_F(FtpPyftpd, ActiveModeTakesTheDataConnectionOnlyFromTheServer) {
+    char templ[] = "/tmp/tarnwick-pyftpd-intruder-XXXXXX";
+    ASSERT_NE(::mkdtemp(templ), nullptr);
+    const std::string local = templ;
+    const std::string content = RandomBytes(100000, 12);
+    server.WriteFile("remote", content);
+    WriteBytes(local + "/up", content);
+    ASSERT_EQ(Run([&] { ftp.ConnectAsync(); }), 0) << ftp.ErrorMessage();
+    EXPECT_TRUE(Sync([&] { return ftp.TypeBinary(); }));
+    ASSERT_TRUE(WaitNextDone());
+    ftp.SetPassive(false);
+    for (const bool upload : {false, true}) {
+        SCOPED_TRACE(upload ? "STOR" : "RETR");
+        int intruder = -1;
+        ftp.OnCommand = [&](TCustomFtpCli*, std::string& cmd) {
+            // pyftpdlib connects as soon as PORT arrives: the intruder comes before that.
+            if (cmd.rfind("PORT", 0) != 0) return;
+            sockaddr_in bound{};
+            int len = sizeof(bound);
+            ASSERT_EQ(ftp.DataSocket().GetSockName(bound, len), 0);
+            intruder = ConnectFromLoopbackAddress("127.0.0.3", ntohs(bound.sin_port));
+            if (!upload) ::send(intruder, "evil", 4, MSG_NOSIGNAL);
+        };
+        display.clear();
+        if (upload) {
+            ftp.SetHostFileName("uploaded");
+            ftp.SetLocalFileName(local + "/up");
+            EXPECT_EQ(Run([&] { ftp.PutAsync(); }), 0) << ftp.ErrorMessage();
+            EXPECT_TRUE(server.ReadFile("uploaded") == content) << "the server's file differs";
+        } else {
+            ftp.SetHostFileName("remote");
+            ftp.SetLocalFileName(local + "/down");
+            EXPECT_EQ(Run([&] { ftp.GetAsync(); }), 0) << ftp.ErrorMessage();
+            EXPECT_TRUE(ReadBytes(local + "/down") == content) << "the downloaded file differs";
+        }
+        ASSERT_GE(intruder, 0);
+        EXPECT_TRUE(Displayed("! Data connection from 127.0.0.3 refused"));
+        ::close(intruder);
+        ftp.OnCommand = nullptr;
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(local, ec);
 }
 
 }  // namespace

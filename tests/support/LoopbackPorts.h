@@ -62,6 +62,26 @@ inline int ListenLoopback(uint16_t port, uint16_t& bound) {
     return fd;
 }
 
+// A TCP connection to 127.0.0.1:port made from another loopback address (such as
+// "127.0.0.3", a host other than the one a server runs on); its fd, or -1.
+inline int ConnectFromLoopbackAddress(const char* from, uint16_t port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) return -1;
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    ::inet_pton(AF_INET, from, &local.sin_addr);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(port);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof(local)) != 0 ||
+        ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 // Waits up to waitMs for fd to become readable; true when it did.
 inline bool ReadableWithin(int fd, int waitMs) {
     pollfd p{fd, POLLIN, 0};
