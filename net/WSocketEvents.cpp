@@ -126,8 +126,8 @@ void TCustomWSocket::ServeReadable(uint16_t error) {
             }
             if ((componentOptions_ & wsoNoReceiveLoop) != 0) {
                 // Bytes a layer still holds get a read notification of their own, as the
-                // stack's would: no more may come from the stack for them.
-                if (hSocket_ == handle && BufferedCount() > 0)
+                // stack's would after a receive: no more may come from the stack for them.
+                if (hSocket_ == handle && readCount_ != readBefore && BufferedCount() > 0)
                     PostToSelf(MsgSocketEvent, handle, MakeSelectReply(kFdRead, 0));
                 break;
             }
