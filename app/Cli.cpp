@@ -24,6 +24,8 @@ int BadUsage(std::ostream& err, const std::string& reason = "") {
 constexpr const char* kFtpProxyPort = "21";
 constexpr const char* kSocksPort = "1080";
 constexpr unsigned long kMaxPort = 65535;
+// --timeout: up to 999,999,999 seconds, which an int holds.
+constexpr std::size_t kMaxTimeoutDigits = 9;
 
 struct ProxyTypeName {
     const char* name;
@@ -99,6 +101,16 @@ bool CheckProxyOptions(TransferOptions& options, bool typeGiven, std::string& re
     return true;
 }
 
+// Whole seconds in digits, at most kMaxTimeoutDigits of them.
+bool ReadTimeout(const std::string& text, int& seconds) {
+    if (text.empty() || text.size() > kMaxTimeoutDigits) return false;
+    for (char c : text) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+    }
+    seconds = std::stoi(text);
+    return true;
+}
+
 bool IsHostTypeString(const std::string& text) {
     if (text.size() != kHostTypeLength) return false;
     for (char c : text) {
@@ -142,13 +154,20 @@ bool TakeOptions(std::vector<std::string>& args, TransferOptions& options, std::
             std::string text;
             if (!value(i, text)) return false;
             if (!ReadProxyAddress(text, options.Proxy)) {
-                reason = "--proxy takes HOST:PORT, not \"" + text + "\"";
+                reason = "--proxy takes HOST:PORT, not \"" + HidePasswordInUrl(text) + "\"";
                 return false;
             }
         } else if (arg == "--proxy-user") {
             if (!value(i, options.Proxy.User)) return false;
         } else if (arg == "--proxy-pass") {
             if (!value(i, options.Proxy.Password)) return false;
+        } else if (arg == "--timeout") {
+            std::string text;
+            if (!value(i, text)) return false;
+            if (!ReadTimeout(text, options.IdleTimeoutSeconds)) {
+                reason = "--timeout takes whole seconds (0: no limit)";
+                return false;
+            }
         } else if (arg == "--passive") {
             options.Passive = true;
         } else if (arg == "--resume") {
@@ -166,7 +185,8 @@ bool TakeOptions(std::vector<std::string>& args, TransferOptions& options, std::
             }
             options.Answer = args[++i];
         } else {
-            reason = "unknown option " + arg;
+            // "--name=value" may carry a password: the value is not repeated.
+            reason = "unknown option " + arg.substr(0, arg.find('='));
             return false;
         }
     }
@@ -177,7 +197,7 @@ bool TakeOptions(std::vector<std::string>& args, TransferOptions& options, std::
 
 bool ReadUrl(const std::string& text, FtpUrl& url, std::string& reason) {
     if (ParseFtpUrl(text, url, reason)) return true;
-    reason = "bad URL \"" + text + "\": " + reason;
+    reason = BadUrlMessage(text, reason);
     return false;
 }
 
@@ -197,10 +217,18 @@ std::string UsageText() {
            "options  --active | --passive (default passive)\n"
            "         --resume   get: resume after the local file's bytes; put: resume from "
            "the remote SIZE\n"
+           "                    (without it a failed get leaves LOCAL as it was and keeps the "
+           "bytes\n"
+           "                    received in LOCAL.part)\n"
            "         --ascii    TYPE A instead of TYPE I\n"
+           "         --timeout SECONDS  give up after SECONDS without a sign of life from the "
+           "server\n"
+           "                    (0: never; default 60)\n"
            "         -v         the FTP dialogue on stderr (the password shown as "
            "\"> PASS ****\")\n"
-           "         --raw      ls: the listing lines as the server sent them\n"
+           "         --raw      ls: the listing lines as the server sent them (elsewhere "
+           "control\n"
+           "                    characters from the server show as \\xHH)\n"
            "         --answer DIGITS  ls: the host type string (default 0957681)\n"
            "         --proxy-type direct|ftp-proxy|socks4|socks4a|socks5  how the server is "
            "reached\n"

@@ -19,6 +19,8 @@ std::string MaskedDisplayLine(const std::string& line) {
 
 CliSession::CliSession(const FtpUrl& url, const TransferOptions& options, std::ostream& err)
     : options_(options), err_(err) {
+    cleaner_.AddSecret(url.Password);
+    cleaner_.AddSecret(options.Proxy.Password);
     ftp_.SetHostName(url.Host);
     ftp_.SetPort(url.Port);
     ftp_.SetUserName(url.User);
@@ -43,7 +45,7 @@ CliSession::CliSession(const FtpUrl& url, const TransferOptions& options, std::o
     };
     ftp_.OnDisplay = [this](ftp::TCustomFtpCli*, std::string& Msg) {
         KeepAlive();
-        if (options_.Verbose) err_ << MaskedDisplayLine(Msg) << '\n';
+        if (options_.Verbose) err_ << cleaner_.Clean(MaskedDisplayLine(Msg)) << '\n';
     };
     ftp_.OnProgress = [this](ftp::TCustomFtpCli*, int64_t, bool&) { KeepAlive(); };
 }
@@ -62,13 +64,13 @@ bool CliSession::Run(const std::function<void()>& start) {
     try {
         start();
     } catch (const std::exception& e) {
-        error_ = e.what();
+        error_ = cleaner_.Clean(e.what());
         return false;
     }
     auto& loop = platform::EventLoop::Current();
     KeepAlive();
     while (!done_) {
-        if (platform::GetTickCount() > deadline_) {
+        if (options_.IdleTimeoutSeconds > 0 && platform::GetTickCount() > deadline_) {
             ftp_.AbortSession();
             // The abort may report the request; the timeout is what the user sees.
             loop.PumpMessages();
@@ -78,7 +80,7 @@ bool CliSession::Run(const std::function<void()>& start) {
         loop.WaitAndPump(kPumpSliceMs);
     }
     if (lastCode_ == 0) return true;
-    error_ = ftp_.ErrorMessage();
+    error_ = cleaner_.Clean(ftp_.ErrorMessage());
     if (error_.empty()) error_ = "Error " + std::to_string(lastCode_);
     return false;
 }

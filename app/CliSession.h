@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/FtpUrl.h"
+#include "app/TerminalText.h"
 #include "ftp/FtpClient.h"
 
 namespace tarnwick::cli {
@@ -28,9 +29,10 @@ struct TransferOptions {
     bool Resume = false;
     bool Ascii = false;
     bool Verbose = false;
-    bool Raw = false;             // ls: the listing lines as the server sent them
-    std::string Answer;           // ls: the host type string; empty for the default
-    int IdleTimeoutSeconds = 60;  // a request that shows no sign of life this long is aborted
+    bool Raw = false;    // ls: the listing lines as the server sent them
+    std::string Answer;  // ls: the host type string; empty for the default
+    // A request that shows no sign of life this long is aborted; 0: never (--timeout).
+    int IdleTimeoutSeconds = 60;
     ProxyOptions Proxy;
 };
 
@@ -48,7 +50,8 @@ class CliSession {
     ftp::TFtpClient& Engine() { return ftp_; }
 
     // Starts a request and pumps until it reports. False when it could not start or
-    // ended with an error; the reason is then in Error().
+    // ended with an error; the reason is then in Error(), fit for the terminal (control
+    // characters escaped, no password).
     bool Run(const std::function<void()>& start);
     const std::string& Error() const { return error_; }
     uint16_t LastErrorCode() const { return lastCode_; }
@@ -66,6 +69,7 @@ class CliSession {
     uint16_t lastCode_ = 0;
     uint64_t deadline_ = 0;
     std::string error_;
+    MessageCleaner cleaner_;
 
     void KeepAlive();
 };

@@ -6,6 +6,8 @@ namespace tarnwick::cli {
 namespace {
 
 constexpr std::string_view kScheme = "ftp://";
+constexpr std::string_view kSchemeEnd = "://";
+constexpr std::string_view kHidden = "****";
 constexpr unsigned long kMaxPort = 65535;
 
 int HexValue(char c) {
@@ -125,6 +127,40 @@ bool ParseFtpUrl(std::string_view text, FtpUrl& url, std::string& error) {
         url.Password = kAnonymousPassword;
     }
     return true;
+}
+
+std::string HidePasswordInUrl(std::string_view text, std::string* hidden) {
+    if (hidden) hidden->clear();
+    const std::size_t schemeEnd = text.find(kSchemeEnd);
+    const std::size_t start =
+        schemeEnd == std::string_view::npos ? 0 : schemeEnd + kSchemeEnd.size();
+    const std::size_t at = text.rfind('@');
+    if (at == std::string_view::npos || at < start) return std::string(text);
+    const std::size_t colon = text.find(':', start);
+    if (colon == std::string_view::npos || colon > at) return std::string(text);
+    if (hidden) *hidden = text.substr(colon + 1, at - colon - 1);
+    return std::string(text.substr(0, colon + 1)) + std::string(kHidden) +
+           std::string(text.substr(at));
+}
+
+std::string BadUrlMessage(std::string_view text, const std::string& reason) {
+    std::string hidden;
+    std::string message = "bad URL \"" + HidePasswordInUrl(text, &hidden) + "\": ";
+    // A port or host quoted in the reason may have been cut from an unescaped password.
+    std::size_t from = 0;
+    for (std::size_t open = reason.find('"'); open != std::string::npos;
+         open = reason.find('"', from)) {
+        const std::size_t close = reason.find('"', open + 1);
+        if (close == std::string::npos) break;
+        const std::string quoted = reason.substr(open + 1, close - open - 1);
+        message += reason.substr(from, open + 1 - from);
+        message += !quoted.empty() && hidden.find(quoted) != std::string::npos
+                       ? std::string(kHidden)
+                       : quoted;
+        message += '"';
+        from = close + 1;
+    }
+    return message + reason.substr(from);
 }
 
 }  // namespace tarnwick::cli

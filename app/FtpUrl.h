@@ -30,4 +30,13 @@ struct FtpUrl {
 // decoded CR, LF or NUL (which would end the FTP command that carries it).
 bool ParseFtpUrl(std::string_view text, FtpUrl& url, std::string& error);
 
+// The URL-like text as messages show it: the password (from the first ':' of the part
+// before the last '@' up to that '@') replaced by "****". `hidden` receives what was
+// replaced.
+std::string HidePasswordInUrl(std::string_view text, std::string* hidden = nullptr);
+
+// The message for a URL ParseFtpUrl refused with `reason`: the URL without its password,
+// and any quoted part of the reason that was cut from the password hidden too.
+std::string BadUrlMessage(std::string_view text, const std::string& reason);
+
 }  // namespace tarnwick::cli

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "app/Cli.h"
+#include "app/DownloadTarget.h"
+#include "app/TerminalText.h"
 #include "listing/ListingConsumer.h"
 #include "listing/ListingParser.h"
 #include "listing/RemoteListing.h"
@@ -45,7 +47,8 @@ int ListCommand(const FtpUrl& url, const TransferOptions& options, std::ostream&
     TListingStream listing(
         TListingParser(answer, StartDateToday()), TListingConsumer::Panel,
         [&](const TListingEntry& entry) {
-            if (AsCachedEntry(entry, cached)) out << FormatEntryFields(cached) << '\n';
+            if (AsCachedEntry(entry, cached))
+                out << FormatEntryFields(EscapedEntry(cached)) << '\n';
         },
         kNoEntryLimit);
     ftp.OnDisplayFile = [&](ftp::TCustomFtpCli*, std::string& line) {
@@ -87,7 +90,11 @@ int GetCommand(const FtpUrl& url, const std::string& local, const TransferOption
     if (!session.Open(url.Directory(), !options.Ascii)) return Failed(session, err);
     auto& ftp = session.Engine();
     ftp.SetHostFileName(name);
-    ftp.SetLocalFileName(target);
+    // A resumed download writes into the file it continues; any other goes to a part
+    // file that replaces the target only once the whole file has come.
+    DownloadTarget download(target);
+    if (!options.Resume) download.Prepare();
+    ftp.SetLocalFileName(download.WritePath());
     const bool ok = session.Run([&] {
         if (options.Resume) {
             ftp.RestGetAsync();
@@ -95,9 +102,22 @@ int GetCommand(const FtpUrl& url, const std::string& local, const TransferOption
             ftp.GetAsync();
         }
     });
-    if (!ok) return Failed(session, err);
+    if (!ok) {
+        const int code = Failed(session, err);
+        std::string kept;
+        int64_t size = 0;
+        if (download.KeepPartial(kept, size)) {
+            err << "Partial download kept in " << kept << " (" << size
+                << " bytes): get --resume URL " << kept << " continues it\n";
+        }
+        return code;
+    }
+    std::string error;
+    const bool replaced = download.Commit(error);
     session.Close();
-    return kExitOk;
+    if (replaced) return kExitOk;
+    err << error << '\n';
+    return kExitFailed;
 }
 
 int PutCommand(const std::string& local, const FtpUrl& url, const TransferOptions& options,

@@ -118,6 +118,11 @@ TEST_F(CliTest, BadTransferUsageExitsTwoWithTheReasonAndTheUsage) {
         {"--proxy-type", "socks5", "--proxy", "p", "--active", "ls", "ftp://h/"},
         {"ls", "ftp://h/", "--proxy"},
         {"ls", "ftp://h/", "--proxy-type"},
+        {"--timeout", "ls", "ftp://h/"},
+        {"--timeout", "-1", "ls", "ftp://h/"},
+        {"--timeout", "1.5", "ls", "ftp://h/"},
+        {"--timeout", "1234567890", "ls", "ftp://h/"},
+        {"ls", "ftp://h/", "--timeout"},
     };
     for (const auto& args : cases) {
         EXPECT_EQ(Run(args), kExitUsage) << args.size();
