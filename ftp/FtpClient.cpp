@@ -28,12 +28,12 @@ bool TFtpClient::WaitUntilReady() {
     timeStop_ =
         platform::GetTickCount() + static_cast<uint64_t>(std::max(timeout_, 0)) * kMsPerSecond;
     for (;;) {
-        if (State() == esReady) return requestResult_ == 0;
+        if (State() == esReady && undeliveredDones_ == 0) return requestResult_ == 0;
         if (loop.QuitRequested() || controlSocket_->Terminated()) break;
         const uint64_t now = platform::GetTickCount();
         if (timeout_ > 0 && now > timeStop_) break;
         PumpEvents();
-        if (State() == esReady) continue;
+        if (State() == esReady && undeliveredDones_ == 0) continue;
         // Sleep until something happens, but never past the deadline.
         int slice = kWaitSliceMs;
         if (timeout_ > 0) {

@@ -247,6 +247,9 @@ class TCustomFtpCli {
     bool compoundFlag_ = false;
     int compoundResult_ = 0;
     std::string savedResponse_;
+    // Completions posted and not yet delivered: a waiting wrapper returns only once its
+    // request's OnRequestDone has run, so the report is never taken for the next request's.
+    int undeliveredDones_ = 0;
     int savedStatusCode_ = -1;
     std::vector<int> okReplies_;
     // A command has gone out and its final reply has not come yet: a control connection

@@ -348,3 +348,5 @@ void TCustomFtpCli::AbortSession() {
 }
 
 }  // namespace tarnwick::ftp
+    ++undeliveredDones_;
+            if (undeliveredDones_ > 0) --undeliveredDones_;
