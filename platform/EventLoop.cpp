@@ -256,7 +256,12 @@ bool EventLoop::PumpMessages() {
 }
 
 bool EventLoop::WaitAndPump(int timeoutMs) {
-    if (queue_->Size() == 0) Poll(timeoutMs);
+    if (waitHook_ && queue_->Size() == 0) {
+        const WaitHook hook = waitHook_;  // the hook may be replaced while it runs
+        hook(timeoutMs);
+    } else if (queue_->Size() == 0) {
+        Poll(timeoutMs);
+    }
     return PumpMessages();
 }
 

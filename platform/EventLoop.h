@@ -103,6 +103,13 @@ class EventLoop {
     void Quit() { quitRequested_ = true; }
     bool QuitRequested() const { return quitRequested_; }
 
+    // A GUI that drives this loop from its own event loop installs a wait hook. The waits of
+    // the engine and the sockets (WaitAndPump) then run the GUI's event processing for up to
+    // timeoutMs instead of blocking here, so the window stays alive while they wait; the GUI
+    // pumps this loop whenever Fd() becomes readable. An empty hook restores the own wait.
+    using WaitHook = std::function<void(int timeoutMs)>;
+    void SetWaitHook(WaitHook hook) { waitHook_ = std::move(hook); }
+
     SocketNotifier& Notifier() { return *notifier_; }
     size_t PendingCount() const;
 
@@ -130,6 +137,7 @@ class EventLoop {
     TargetId nextTarget_ = 1;
     TimerId nextTimer_ = 1;
     bool quitRequested_ = false;
+    WaitHook waitHook_;
 };
 
 }  // namespace tarnwick::platform
