@@ -123,7 +123,9 @@ std::string PyFtpdServer::Log() const {
 }
 
 void PyFtpdServer::WriteFile(const std::string& relative, const std::string& content) const {
-    std::ofstream out(root_ + "/" + relative, std::ios::binary | std::ios::trunc);
+    const std::filesystem::path path = root_ + "/" + relative;
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << content;
 }
 

@@ -33,7 +33,8 @@ class PyFtpdServer {
     // The server's log so far (for failure messages).
     std::string Log() const;
 
-    // Small disk helpers for the served folder; paths are relative to Root().
+    // Small disk helpers for the served folder; paths are relative to Root(). WriteFile
+    // creates the missing folders of the path.
     void WriteFile(const std::string& relative, const std::string& content) const;
     bool Exists(const std::string& relative) const;
     std::string ReadFile(const std::string& relative) const;
