@@ -1,0 +1,100 @@
+// T_Main, the main window's logic: start-up and shut-down, opening a session to a saved server
+// with its retries, the request dispatcher that chains one engine request to the next,
+// keep-alive, disconnect and exit. The window calls these handlers by their names and changes
+// the session in no other way; it draws what Core() holds.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "ftp/FtpTypes.h"
+#include "session/RemoteOperations.h"
+#include "session/SessionCore.h"
+#include "session/TransferManager.h"
+
+namespace tarnwick::session {
+
+class T_Main {
+  public:
+    explicit T_Main(TMainEnvironment env);
+    ~T_Main();
+    T_Main(const T_Main&) = delete;
+    T_Main& operator=(const T_Main&) = delete;
+
+    TSessionCore& Core() { return core_; }
+    const TSessionCore& Core() const { return core_; }
+    TTransferManager& Transfers() { return transfers_; }
+    TRemoteOperations& RemoteOps() { return remoteOps_; }
+
+    // --- Window life ----------------------------------------------------------------------
+    void FormCreate();
+    void FormDestroy();
+    // The window's client area changed: the right pane takes half of it.
+    void FormResize(int clientWidth, int splitterWidth);
+
+    // --- Commands -------------------------------------------------------------------------
+    void sbConnectClick();
+    // FTPView's double-click event: runs the handler while the event is attached.
+    void FTPViewDblClick();
+    // FTPView's change event (the selection or the items changed).
+    void FTPViewChange();
+    // The selection the user made in a pane.
+    void FTPViewSelectItems(const std::vector<size_t>& rows);
+    void lvLocSelectItems(const std::vector<size_t>& rows);
+    void sbDisConnectClick();
+    void ExplorerButton1Click();
+    void Exit1Click();
+    void FtpOptions1Click();
+    void sbNewServerClick();
+    void sbPropertiesClick();
+
+    // --- Engine and timer events (bound at construction) ---------------------------------
+    void Ftp1SessionConnected(uint16_t error);
+    void Ftp1SessionClosed(uint16_t error);
+    void Ftp1RequestDone(ftp::TFtpRequest request, uint16_t error);
+    void Ftp1Display(const std::string& line);
+    void Ftp1Progress(int64_t count, bool& abort);
+    void cTimerTimer();
+
+    // --- Operations -----------------------------------------------------------------------
+    void ApplyPreferences();
+    // Starts the calibration of the window timer; keep-alive begins once it has ended.
+    void CalibrateTimer();
+    bool Calibrating() const { return calibration_ && calibration_->Running(); }
+
+  private:
+    // FTPViewDblClick's work: open the selected server, or enter the selected directory.
+    void RunFTPViewDblClick();
+    void EnterSelectedDirectory();
+    void StartConnect();
+    void RetryConnect();
+    // What a closed control connection means: another attempt, or the end of the session.
+    void SessionClosedRule();
+    void EndSession();
+    void ConnectFailed(uint16_t error);
+    void DispatchFailure(ftp::TFtpRequest request, uint16_t error);
+    void DispatchSuccess(ftp::TFtpRequest request);
+    void ListingDone();
+    void CalibrationDone(int tickPeriod);
+    uint32_t KeepAliveInterval() const;
+    bool KeepAliveWanted() const;
+    void DisconnectSession(bool setTimeout);
+
+    TSessionCore core_;
+    TTransferManager transfers_{core_};
+    TRemoteOperations remoteOps_;
+    std::unique_ptr<TTimerCalibration> calibration_;
+    // A connect request is out and its completion has not come yet.
+    bool connectPending_ = false;
+    // The control connection closed during a connect that is to be tried again: the retry
+    // starts when that connect's completion has come.
+    bool retryPending_ = false;
+    // The session-closed rule already ran for the current attempt.
+    bool closedThisAttempt_ = false;
+    // The user disconnected or stopped: a closed connection is never retried.
+    bool userAbort_ = false;
+    bool created_ = false;
+};
+
+}  // namespace tarnwick::session
