@@ -1,0 +1,80 @@
+// tarnwick: the desktop program. Creates the main window's logic and its Qt window, and runs
+// Qt's event loop, which drives the network too.
+#include <QApplication>
+#include <QScreen>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string_view>
+
+#include "session/MainWindow.h"
+#include "settings/SettingsFolder.h"
+#include "ui/MainWindow.h"
+#include "ui/QtDialogService.h"
+#include "ui/QtLoopDriver.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: tarnwick [--version] [--help] [Qt options]\n"
+    "The two-pane FTP client. Saved servers, preferences and logs live in the settings\n"
+    "folder: $TARNWICK_HOME, else $XDG_CONFIG_HOME/tarnwick (default ~/.config/tarnwick).\n"
+    "The command-line client is tarnwick-cli.\n";
+
+constexpr const char* kNoDisplay =
+    "tarnwick: there is no display to show the window on (neither DISPLAY nor\n"
+    "WAYLAND_DISPLAY is set). Start it from a desktop session, or under a virtual display\n"
+    "with \"xvfb-run -a tarnwick\" (Debian package xvfb), or without any display with\n"
+    "QT_QPA_PLATFORM=offscreen.\n";
+
+bool HasDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* v = std::getenv(name);
+        if (v != nullptr && *v != '\0') return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--version") {
+            std::cout << "Tarnwick " << TARNWICK_VERSION << '\n';
+            return 0;
+        }
+        if (arg == "--help" || arg == "-h") {
+            std::cout << kUsage;
+            return 0;
+        }
+    }
+    if (!HasDisplay()) {
+        std::cerr << kNoDisplay;
+        return 1;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Tarnwick");
+    QApplication::setApplicationVersion(TARNWICK_VERSION);
+    tarnwick::ui::TQtLoopDriver driver;
+    tarnwick::ui::TQtDialogService dialogs;
+
+    tarnwick::ui::TMainWindow* shown = nullptr;
+    tarnwick::session::TMainEnvironment env;
+    env.SettingsFolder = tarnwick::SettingsFolder();
+    env.Dialogs = &dialogs;
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        env.ScreenWidth = screen->availableGeometry().width();
+    env.CloseWindow = [&shown] {
+        if (shown) shown->close();
+    };
+    tarnwick::session::T_Main main(env);
+    tarnwick::ui::TMainWindow window(main);
+    shown = &window;
+    dialogs.SetOwner(&window);
+    main.FormCreate();
+    window.show();
+    const int status = QApplication::exec();
+    shown = nullptr;
+    return status;
+}

@@ -1,0 +1,27 @@
+// TInputForm on screen: caption, prompt, one edit box (its length bounded), and "Mask
+// password" when asked for. Enter accepts, Escape cancels.
+#pragma once
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QLineEdit>
+
+#include "dialogs/InputForm.h"
+
+namespace tarnwick::ui {
+
+class TInputDialog : public QDialog {
+    Q_OBJECT
+  public:
+    TInputDialog(dialogs::TInputForm& form, QWidget* parent = nullptr);
+
+    // The bytes the user confirmed (the form's accepted text).
+    std::string Result() const;
+
+  private:
+    dialogs::TInputForm& form_;
+    QLineEdit* edit_;
+    QCheckBox* mask_ = nullptr;
+};
+
+}  // namespace tarnwick::ui

@@ -1,0 +1,100 @@
+#include "ui/QtDialogService.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include "session/DisplayText.h"
+#include "ui/InputDialog.h"
+
+namespace tarnwick::ui {
+
+namespace {
+
+QString Shown(const std::string& bytes) {
+    return QString::fromStdString(session::DisplayText(bytes));
+}
+
+QMessageBox::StandardButton ToQt(session::TMsgResult r) {
+    using session::TMsgResult;
+    switch (r) {
+        case TMsgResult::Ok:
+            return QMessageBox::Ok;
+        case TMsgResult::Cancel:
+            return QMessageBox::Cancel;
+        case TMsgResult::Yes:
+            return QMessageBox::Yes;
+        case TMsgResult::No:
+            return QMessageBox::No;
+    }
+    return QMessageBox::Ok;
+}
+
+}  // namespace
+
+std::optional<std::string> TQtDialogService::InputQuery(const session::TInputQuery& query) {
+    dialogs::TInputForm form(query);
+    TInputDialog dialog(form, owner_);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.Result();
+}
+
+session::TMsgResult TQtDialogService::MessageBox(const session::TMessageQuery& query) {
+    using session::TMsgButtons;
+    using session::TMsgIcon;
+    using session::TMsgResult;
+    QMessageBox box(owner_);
+    box.setObjectName("MessageBox");
+    box.setWindowTitle(Shown(query.Caption));
+    box.setText(Shown(query.Text));
+    switch (query.Icon) {
+        case TMsgIcon::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case TMsgIcon::Warning:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case TMsgIcon::Error:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case TMsgIcon::Question:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case TMsgIcon::None:
+            break;
+    }
+    switch (query.Buttons) {
+        case TMsgButtons::Ok:
+            box.setStandardButtons(QMessageBox::Ok);
+            break;
+        case TMsgButtons::OkCancel:
+            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+            break;
+        case TMsgButtons::YesNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            break;
+        case TMsgButtons::YesNoCancel:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            break;
+    }
+    box.setDefaultButton(ToQt(query.Default));
+    switch (box.exec()) {
+        case QMessageBox::Ok:
+            return TMsgResult::Ok;
+        case QMessageBox::Yes:
+            return TMsgResult::Yes;
+        case QMessageBox::No:
+            return TMsgResult::No;
+        case QMessageBox::Cancel:
+            return TMsgResult::Cancel;
+        default:
+            return query.Buttons == TMsgButtons::Ok      ? TMsgResult::Ok
+                   : query.Buttons == TMsgButtons::YesNo ? TMsgResult::No
+                                                         : TMsgResult::Cancel;
+    }
+}
+
+void TQtDialogService::Beep() {
+    QApplication::beep();
+}
+
+}  // namespace tarnwick::ui

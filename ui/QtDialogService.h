@@ -1,0 +1,25 @@
+// The dialog service of the program: each dialog of the logic as a Qt dialog, modal to the
+// main window. While one is open, Qt's event loop runs, and with it the network.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include "session/DialogService.h"
+
+namespace tarnwick::ui {
+
+class TQtDialogService : public session::TDialogService {
+  public:
+    // Dialogs are centred on `owner` (the main window, set once it exists).
+    void SetOwner(QWidget* owner) { owner_ = owner; }
+
+    std::optional<std::string> InputQuery(const session::TInputQuery& query) override;
+    session::TMsgResult MessageBox(const session::TMessageQuery& query) override;
+    void Beep() override;
+
+  private:
+    QPointer<QWidget> owner_;
+};
+
+}  // namespace tarnwick::ui
