@@ -40,10 +40,6 @@ using TFtpBgException =
 // The engine's private messages (the user-message base is 1024).
 inline constexpr uint32_t FtpMsgRequestDone = platform::kMsgUser + 1;
 inline constexpr uint32_t FtpMsgSendData = platform::kMsgUser + 2;
-// FtpMsgSendData's wParam: the first block of an upload (its start time is taken), or the
-// next burst of one that runs.
-inline constexpr uintptr_t kSendDataFirst = 0;
-inline constexpr uintptr_t kSendDataContinue = 1;
 
 // Engine error codes reported through OnRequestDone.
 inline constexpr int kFtpErrAborted = 426;
@@ -307,8 +303,6 @@ class TCustomFtpCli {
     void AdoptPutConnection(net::TSocket handle);
     void PutFirstReply();
     void DataPutSend(uint16_t Error);
-    void SendFileBurst();
-    void FailUploadSend(uint16_t Error);
     void DataPutDiscard();
     void DataPutClosed(uint16_t Error);
     void PutFinalReply();

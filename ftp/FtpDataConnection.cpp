@@ -283,7 +283,7 @@ void TCustomFtpCli::CloseLocalFile() {
 
 void TCustomFtpCli::HandleEngineMessage(const platform::Message& msg) {
     if (msg.msg != FtpMsgSendData) return;
-    if (msg.wParam == kSendDataFirst) xfer_.startTick = platform::GetTickCount();
+    xfer_.startTick = platform::GetTickCount();
     DataPutSend(0);
 }
 

@@ -39,8 +39,6 @@ class LocalFile {
     // False with errno set when the file cannot be opened or locked.
     bool Open(const std::string& name, Access access, TFtpShareMode share);
     bool IsOpen() const { return fd_ >= 0; }
-    // The descriptor (for sending the file straight to a socket), -1 when none is open.
-    int Fd() const { return fd_; }
     void Close();
 
     bool Seek(int64_t offset);

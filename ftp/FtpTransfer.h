@@ -20,9 +20,6 @@ namespace tarnwick::ftp {
 // the next one when it has drained. Both are fixed, so memory does not grow with the file.
 inline constexpr size_t kReceiveBlockSize = 64 * 1024;
 inline constexpr size_t kSendBlockSize = 64 * 1024;
-// Uploads hand the file to the socket with sendfile(2), at most this much per call; the
-// stack takes what its buffer holds.
-inline constexpr int64_t kSendFileBurst = 4 * 1024 * 1024;
 // Bytes a server sends on the data connection before it has accepted the download are
 // held, at most this many; past it the data socket is not read until the reply comes.
 inline constexpr size_t kEarlyDataLimit = 64 * 1024;
@@ -119,10 +116,6 @@ struct FtpTransferState {
     bool readPaused = false;
     // Bytes of the local file an upload has to send (after the restart offset).
     int64_t bytesToSend = 0;
-    // An upload sends its file with sendfile(2) (sendFileUsed once that worked) unless the
-    // system cannot do it for this file: then copyUpload, block by block.
-    bool sendFileUsed = false;
-    bool copyUpload = false;
     // A failure on our side of a transfer the server has accepted (the user's abort, a
     // local file that cannot be written or read, a broken data connection): the request
     // waits for the server's final reply, then ends with this code whatever that reply was.

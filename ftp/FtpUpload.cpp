@@ -6,8 +6,6 @@
 #include <algorithm>
 
 #include "ftp/FtpClient.h"
-#include "platform/ErrorCodes.h"
-#include "platform/SocketApi.h"
 #include "platform/TickCount.h"
 
 namespace tarnwick::ftp {
@@ -121,8 +119,7 @@ void TCustomFtpCli::AdoptPutConnection(net::TSocket handle) {
     data.SetLingerTimeout(kAcceptedLingerSeconds);
     data.ApplyLinger();
     xfer_.putConnected = true;
-    if (xfer_.storReplied && xfer_.startTick == 0)
-        PostEngineMessage(FtpMsgSendData, kSendDataFirst);
+    if (xfer_.storReplied && xfer_.startTick == 0) PostEngineMessage(FtpMsgSendData, 0);
 }
 
 void TCustomFtpCli::PutFirstReply() {
@@ -134,7 +131,7 @@ void TCustomFtpCli::PutFirstReply() {
             dataSocket_->OnDataSent = [this](net::TCustomWSocket*, uint16_t e) { DataPutSend(e); };
             DataPutSend(0);
         } else if (xfer_.putConnected && xfer_.startTick == 0) {
-            PostEngineMessage(FtpMsgSendData, kSendDataFirst);
+            PostEngineMessage(FtpMsgSendData, 0);
         }
         return;
     }
@@ -145,17 +142,15 @@ void TCustomFtpCli::DataPutSend(uint16_t Error) {
     if (!localStream_.IsOpen() || !ReportProgress()) return;
     net::TWSocket& data = *dataSocket_;
     if (Error != 0) {
-        FailUploadSend(Error);
+        Display("! Error #" + std::to_string(Error) + " sending data");
+        RecordTransferFailure(kFtpErrAborted,
+                              "426 Error #" + std::to_string(Error) + " sending data");
+        if (data.State() != net::wsClosed) data.Close();
         return;
     }
     if (xfer_.eofReached || !xfer_.storReplied || !xfer_.putConnected) return;
-    // One burst at a time: a burst the stack could not take whole reports its drain (or the
-    // queue does), and the next follows.
+    // One block at a time: a block still queued reports its drain, and the next follows.
     if (!data.AllSent() || data.State() != net::wsConnected) return;
-    if (!xfer_.copyUpload) {
-        SendFileBurst();
-        return;
-    }
     if (!sendBlock_) sendBlock_ = std::make_unique<char[]>(kSendBlockSize);
     const int64_t n = localStream_.Read(sendBlock_.get(), kSendBlockSize);
     if (n < 0) {
@@ -171,43 +166,6 @@ void TCustomFtpCli::DataPutSend(uint16_t Error) {
     }
     xfer_.byteCount += n;
     data.Send(sendBlock_.get(), static_cast<int>(n));
-}
-
-// The file goes from the page cache to the socket without passing through this process
-// (no read into a block, no copy into the send queue). A burst that the stack takes whole
-// is followed by the next one posted behind the messages waiting, so that the control
-// connection and the user's events keep their turn; one it cannot take whole continues at
-// its write notification.
-void TCustomFtpCli::SendFileBurst() {
-    net::TWSocket& data = *dataSocket_;
-    const int64_t n = platform::SocketSendFile(data.HSocket(), localStream_.Fd(), kSendFileBurst);
-    if (n < 0) {
-        const int code = platform::SocketLastError();
-        if (code == platform::kErrWouldBlock) return;
-        if (!xfer_.sendFileUsed) {
-            // A file the system cannot send this way (or a first send that failed): the
-            // copying loop takes over from the same position, and meets any real failure.
-            xfer_.copyUpload = true;
-            DataPutSend(0);
-            return;
-        }
-        FailUploadSend(static_cast<uint16_t>(code));
-        return;
-    }
-    xfer_.sendFileUsed = true;
-    if (n == 0) {
-        xfer_.eofReached = true;
-        data.Close();
-        return;
-    }
-    xfer_.byteCount += n;
-    if (n == kSendFileBurst) PostEngineMessage(FtpMsgSendData, kSendDataContinue);
-}
-
-void TCustomFtpCli::FailUploadSend(uint16_t Error) {
-    Display("! Error #" + std::to_string(Error) + " sending data");
-    RecordTransferFailure(kFtpErrAborted, "426 Error #" + std::to_string(Error) + " sending data");
-    if (dataSocket_->State() != net::wsClosed) dataSocket_->Close();
 }
 
 void TCustomFtpCli::DataPutDiscard() {

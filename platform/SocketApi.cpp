@@ -1,15 +1,12 @@
 #include "platform/SocketApi.h"
 
 #include <arpa/inet.h>
-#include <pthread.h>
 #include <sys/ioctl.h>
-#include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <mutex>
 #include <unordered_map>
 
@@ -192,33 +189,6 @@ int SocketSend(TSocket s, const void* data, int len, int flags) {
     }
     if (n < len) Notifier().SendBlocked(fd);  // the stack is full: wait for room
     return static_cast<int>(n);
-}
-
-int64_t SocketSendFile(TSocket s, int fileFd, int64_t count) {
-    const int fd = FdOrFail(s);
-    if (fd < 0) return kSocketError;
-    if (count < 0) return Fail(kErrInvalidArgument);
-    // sendfile has no MSG_NOSIGNAL: SIGPIPE is held for this thread during the call, and one
-    // it raised is taken before the mask is restored.
-    sigset_t pipe{};
-    sigset_t before{};
-    sigemptyset(&pipe);
-    sigaddset(&pipe, SIGPIPE);
-    pthread_sigmask(SIG_BLOCK, &pipe, &before);
-    const ssize_t n = sendfile(fd, fileFd, nullptr, static_cast<size_t>(count));
-    const int err = errno;
-    if (n < 0 && err == EPIPE && sigismember(&before, SIGPIPE) == 0) {
-        const timespec now{};
-        while (sigtimedwait(&pipe, nullptr, &now) < 0 && errno == EINTR) {
-        }
-    }
-    pthread_sigmask(SIG_SETMASK, &before, nullptr);
-    if (n < 0) {
-        if (err == EAGAIN || err == EWOULDBLOCK) Notifier().SendBlocked(fd);
-        return FailErrno(err);
-    }
-    if (n < count) Notifier().SendBlocked(fd);  // the stack is full (or the file ended)
-    return static_cast<int64_t>(n);
 }
 
 int SocketSendTo(TSocket s, const void* data, int len, int flags, const sockaddr_in& to) {

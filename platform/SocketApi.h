@@ -44,11 +44,6 @@ int SocketConnect(TSocket s, const sockaddr_in& addr);
 int SocketShutdown(TSocket s, int how);
 int SocketSend(TSocket s, const void* data, int len, int flags);
 int SocketSendTo(TSocket s, const void* data, int len, int flags, const sockaddr_in& to);
-// Sends up to count bytes of the open file fileFd, from its current position (which moves
-// on), without copying them through the caller: the count sent (0 at the end of the file),
-// or -1. Like SocketSend, a call the stack could not take whole re-enables the write
-// notification. A peer that has gone raises no SIGPIPE.
-int64_t SocketSendFile(TSocket s, int fileFd, int64_t count);
 int SocketRecv(TSocket s, void* buffer, int len, int flags);
 int SocketRecvFrom(TSocket s, void* buffer, int len, int flags, sockaddr_in* from, int* fromLen);
 int SocketSetOpt(TSocket s, int level, int option, const void* value, int len);
