@@ -16,6 +16,7 @@
 #include "settings/ServerList.h"
 #include "tests/settings/TempFolder.h"
 #include "tests/support/PumpUntil.h"
+#include "tests/support/SavedServers.h"
 
 namespace tarnwick::session::testkit {
 
@@ -148,16 +149,7 @@ class MainFixture : public ::testing::Test {
     // A record for a server on this machine.
     static TFTPServerInfo Server(const std::string& name, const std::string& port,
                                  const std::string& user = "", const std::string& password = "") {
-        TFTPServerInfo s = NewServerInfo();
-        s.Name = name;
-        s.Server = "127.0.0.1";
-        s.Port = port;
-        s.User = user;
-        s.Password = password;
-        s.Anonymous = 0;
-        s.SavePassword = 1;
-        s.Pasv = 1;
-        return s;
+        return tarnwick::testing::LoopbackServer(name, port, user, password);
     }
 
     // T_Main started as the window starts it; the timer calibration is finished by hand.

@@ -6,6 +6,7 @@
 #include <QToolButton>
 
 #include "tests/support/PyFtpdServer.h"
+#include "tests/support/SavedServers.h"
 #include "tests/support/ScriptedFtpServer.h"
 #include "tests/ui/GuiTestKit.h"
 
@@ -15,18 +16,7 @@ namespace {
 using testkit::kGuiDeadlineMs;
 using testkit::TGuiWindow;
 
-TFTPServerInfo Saved(const std::string& name, const std::string& port, const std::string& user,
-                     const std::string& password) {
-    TFTPServerInfo s = NewServerInfo();
-    s.Name = name;
-    s.Server = "127.0.0.1";
-    s.Port = port;
-    s.User = user;
-    s.Password = password;
-    s.Anonymous = 0;
-    s.Pasv = 1;
-    return s;
-}
+using testing::LoopbackServer;
 
 class MainWindowGuiTest : public QObject {
     Q_OBJECT
@@ -40,7 +30,7 @@ void MainWindowGuiTest::opensBrowsesAndClosesASession() {
     QVERIFY2(ftpd.Running(), ftpd.Failure().c_str());
     ftpd.WriteFile("docs/manual.txt", "read me\n");
     ftpd.WriteFile("hello.txt", "hello\n");
-    TGuiWindow w({Saved("Local pyftpd", ftpd.PortText(), ftpd.User(), ftpd.Password())});
+    TGuiWindow w({LoopbackServer("Local pyftpd", ftpd.PortText(), ftpd.User(), ftpd.Password())});
     TMainWindow& win = *w.window;
     QCOMPARE(win.windowTitle(), QString("Tarnwick"));
     QCOMPARE(win.RemotePane().objectName(), QString("FTPView"));
@@ -86,7 +76,7 @@ void MainWindowGuiTest::aCwdWaitKeepsTheWindowAlive() {
     server.Expect("PASV").Reply(server.PasvReplyText()).AcceptData().Expect("LIST");
     server.Reply("150 here").SendData("").CloseData().Reply("226 done");
     server.Start();
-    TGuiWindow w({Saved("scripted", server.PortText(), "u", "p")});
+    TGuiWindow w({LoopbackServer("scripted", server.PortText(), "u", "p")});
     TMainWindow& win = *w.window;
     w.DoubleClickRow(win.RemotePane(), 0);
     QTRY_VERIFY_WITH_TIMEOUT(w.Captions(w.Core().FTPView) == std::vector<std::string>{"slow"},
