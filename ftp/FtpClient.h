@@ -46,6 +46,9 @@ inline constexpr int kFtpErrAborted = 426;
 inline constexpr int kFtpErrEngine = 500;
 inline constexpr int kFtpErrLocal = 550;
 
+// A command text holding CR, LF or NUL would reach the server as more than one command.
+bool HoldsLineBreakOrNul(const std::string& text);
+
 class TCustomFtpCli {
   public:
     TCustomFtpCli();
@@ -221,6 +224,11 @@ class TCustomFtpCli {
     void StartCompound(TFtpRequest Request, TFtpStepSet Steps);
     void NextCompoundStep();
     void CloseControl();
+    // Ends the running request with 501 instead of sending a command text that holds CR, LF
+    // or NUL.
+    void RefuseCommand();
+    // The texts a step puts into its command line, joined (for the check above).
+    std::string StepArguments(TFtpStep step) const;
     // Writes the SOCKS settings into a closed socket that is about to connect.
     void ApplySocksSettings(net::TWSocket& socket);
     void WriteSocksSettings();
@@ -251,6 +259,9 @@ class TCustomFtpCli {
     // A command has gone out and its final reply has not come yet: a control connection
     // that closes now fails the request. Steps that send their own verbs set and clear it.
     bool replyPending_ = false;
+    // The command waiting for its reply is a QUIT sent as a request of its own: a close
+    // ends it as its 221 would.
+    bool quitSent_ = false;
     bool controlUp_ = false;
     std::string resolvedAddr_;
     int statusCode_ = 0;
@@ -268,7 +279,8 @@ class TCustomFtpCli {
     void ControlSessionConnected(uint16_t Error);
     void ControlDataAvailable(uint16_t Error);
     void ControlSessionClosed(uint16_t Error);
-    void DispatchReplyLine(uint16_t Error, bool& stop);
+    void DispatchReplyLine(uint16_t Error, bool final, bool& stop);
+    void DropOnBadReply(const std::string& text);
     void FailControlConnect(const std::string& text, int Error);
     void EngineWndProc(const platform::Message& msg);
     void RunStep(TFtpStep step);
@@ -316,6 +328,7 @@ class TCustomFtpCli {
     platform::EventLoop* loop_;
     platform::TargetId window_ = 0;
     ReplyReader reader_;
+    ReplyFramer framer_;
     bool startingCompound_ = false;
     std::unique_ptr<char[]> receiveBlock_;
     std::unique_ptr<char[]> sendBlock_;

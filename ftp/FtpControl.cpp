@@ -12,12 +12,41 @@ namespace {
 
 constexpr int kGreetingOk = 220;
 constexpr const char* kConnectionLostText = "426 Connection closed before the reply";
+constexpr const char* kTooManyLinesText = "426 Reply longer than 10000 lines";
+constexpr const char* kTooManyBytesText = "426 Reply longer than 1 MiB";
+static_assert(ReplyFramer::kMaxReplyLines == 10000 && ReplyFramer::kMaxReplyBytes == 1 << 20,
+              "the texts name the reply limits");
+constexpr unsigned char kTelnetIac = 0xFF;
+constexpr int kReplyBadArgument = 501;
+constexpr const char* kUnsafeCommandText = "501 Command holds a line break or NUL";
 
 // The class name shown in texts made from an exception ("500 ESocketException: ...").
 std::string ExceptionClassName(const std::exception& e) {
     if (dynamic_cast<const net::ESocketException*>(&e) != nullptr) return "ESocketException";
     if (dynamic_cast<const FtpException*>(&e) != nullptr) return "FtpException";
     return "Exception";
+}
+
+// A line fits when it, its line end included, fits in the bytes the reply reader holds.
+std::string LineTooLongText() {
+    return "426 Reply line longer than " + std::to_string(ReplyReader::kMaxHeld) + " bytes";
+}
+
+bool IsPreliminary(int code) {
+    return code >= 100 && code <= 199;
+}
+
+// The bytes of a command on the wire: a Telnet IAC byte is doubled so that the server reads
+// it as data, and CR LF ends the line.
+std::string WireText(const std::string& cmd) {
+    std::string wire;
+    wire.reserve(cmd.size() + 2);
+    for (char c : cmd) {
+        wire += c;
+        if (static_cast<unsigned char>(c) == kTelnetIac) wire += c;
+    }
+    wire += "\r\n";
+    return wire;
 }
 
 std::string WinsockErrorLine(int error) {
@@ -96,12 +125,20 @@ void TCustomFtpCli::Display(const std::string& Msg) {
     OnDisplay(this, copy);
 }
 
+bool HoldsLineBreakOrNul(const std::string& text) {
+    return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
+}
+
 void TCustomFtpCli::SendCommand(std::string Cmd) {
     if (OnCommand) OnCommand(this, Cmd);
+    if (HoldsLineBreakOrNul(Cmd)) {
+        RefuseCommand();
+        return;
+    }
     Display("> " + Cmd);
     if (controlSocket_->State() != net::wsConnected) return;
     try {
-        controlSocket_->SendText(Cmd + "\r\n");
+        controlSocket_->SendText(WireText(Cmd));
     } catch (const std::exception& e) {
         // A send the socket layer refuses loses the connection: the request it carried
         // ends through the close instead of waiting for a reply that cannot come.
@@ -109,6 +146,24 @@ void TCustomFtpCli::SendCommand(std::string Cmd) {
         if (controlSocket_->State() != net::wsClosed) controlSocket_->Close();
         if (controlUp_) ControlSessionClosed(static_cast<uint16_t>(controlSocket_->LastError()));
     }
+}
+
+// A text that would reach the server as more than one command (a name holding CR or LF, or
+// a NUL that servers take as a line end) is never sent: the request ends as if the server
+// had refused the argument, and the session stays in step.
+void TCustomFtpCli::RefuseCommand() {
+    Display(std::string("! ") + kUnsafeCommandText);
+    if (requestDoneFlag_) return;  // no request runs (a direct call): nothing to end
+    replyPending_ = false;
+    nextHandler_ = nullptr;
+    doneHandler_ = nullptr;
+    lastResponse_ = kUnsafeCommandText;
+    statusCode_ = kReplyBadArgument;
+    requestResult_ = kReplyBadArgument;
+    SetErrorFromReply();
+    CloseLocalFile();
+    earlyData_.Reset();
+    FinishRequest(kReplyBadArgument);
 }
 
 // ---- opening the control connection ----------------------------------------------------
@@ -122,6 +177,8 @@ void TCustomFtpCli::OpenAsync() {
     }
     requestDoneFlag_ = false;
     reader_.Clear();
+    framer_.Reset();
+    quitSent_ = false;
     requestResult_ = 0;
     resolvedAddr_.clear();
     ChangeState(esResolving);
@@ -194,9 +251,14 @@ void TCustomFtpCli::ControlSessionClosed(uint16_t Error) {
         if (OnSessionClosed) OnSessionClosed(this, Error);
     }
     if (state_ != esAborting) ChangeState(esBetweenSteps);
+    // Servers may answer QUIT by closing: that ends the QUIT as its 221 would.
+    const bool quitClosed =
+        !requestDoneFlag_ && stateBefore != esAborting && replyPending_ && quitSent_;
+    if (quitClosed) requestResult_ = 0;
+    quitSent_ = false;
     // A connection lost before the greeting or before a command's reply is a failure of
     // the request, never the success an earlier good reply would report.
-    const bool cutShort = !requestDoneFlag_ && stateBefore != esAborting &&
+    const bool cutShort = !requestDoneFlag_ && !quitClosed && stateBefore != esAborting &&
                           (stateBefore == esAwaitingBanner || replyPending_);
     if (cutShort && requestResult_ == 0) {
         requestResult_ = kFtpErrAborted;
@@ -211,8 +273,7 @@ void TCustomFtpCli::ControlSessionClosed(uint16_t Error) {
 void TCustomFtpCli::ControlDataAvailable(uint16_t Error) {
     const size_t room = reader_.Room();
     if (room == 0) {
-        // A line longer than the buffer: the connection cannot be read any further.
-        controlSocket_->Close();
+        DropOnBadReply(LineTooLongText());
         return;
     }
     const int n = controlSocket_->Receive(reader_.WritePtr(), static_cast<int>(room));
@@ -224,22 +285,56 @@ void TCustomFtpCli::ControlDataAvailable(uint16_t Error) {
     reader_.Commit(static_cast<size_t>(n));
 
     std::string line;
+    size_t consumed = 0;
     while (reader_.Held() > 0) {
-        if (!reader_.NextLine((options_ & ftpAcceptLF) != 0, line)) break;
+        if (!reader_.NextLine((options_ & ftpAcceptLF) != 0, line, &consumed)) break;
         lastResponse_ = line;
         if (OnResponse) OnResponse(this);
+        const ReplyFramer::Verdict verdict = framer_.Take(line, consumed);
+        if (verdict == ReplyFramer::Verdict::TooManyLines ||
+            verdict == ReplyFramer::Verdict::TooManyBytes) {
+            DropOnBadReply(verdict == ReplyFramer::Verdict::TooManyLines ? kTooManyLinesText
+                                                                         : kTooManyBytesText);
+            return;
+        }
         bool stop = false;
-        DispatchReplyLine(Error, stop);
+        DispatchReplyLine(Error, verdict == ReplyFramer::Verdict::Final, stop);
         if (stop) break;
+    }
+    // A full buffer without a line end can never become a line: the connection is dropped
+    // now rather than at a next read that may never be signalled.
+    if (reader_.Room() == 0 && controlSocket_->State() != net::wsClosed)
+        DropOnBadReply(LineTooLongText());
+}
+
+// A reply the reader cannot hold (a line longer than its buffer, a reply without end): the
+// connection cannot be read any further, and the request running ends with the cause.
+void TCustomFtpCli::DropOnBadReply(const std::string& text) {
+    Display("! " + text);
+    if (!requestDoneFlag_ && requestResult_ == 0) {
+        requestResult_ = kFtpErrAborted;
+        if (errorMessage_.empty() || !compoundFlag_) errorMessage_ = text;
+    }
+    // The close below ends the request with this result, not as a reply cut short.
+    replyPending_ = false;
+    quitSent_ = false;
+    reader_.Clear();
+    framer_.Reset();
+    if (controlSocket_->State() != net::wsClosed) {
+        controlSocket_->Close();
+    } else if (!requestDoneFlag_) {
+        FinishRequest(requestResult_);
     }
 }
 
-void TCustomFtpCli::DispatchReplyLine(uint16_t Error, bool& stop) {
+void TCustomFtpCli::DispatchReplyLine(uint16_t Error, bool final, bool& stop) {
     switch (state_) {
         case esAwaitingBanner: {
             DisplayReply();
-            if (!IsFinalReplyLine(lastResponse_)) return;
+            if (!final) return;
             statusCode_ = static_cast<int>(ParseNumber(lastResponse_));
+            // A preliminary greeting ("120 ready in a minute"): the 220 is still to come.
+            if (IsPreliminary(statusCode_)) return;
             if (statusCode_ == kGreetingOk) {
                 ChangeState(esConnected);
                 if (OnSessionConnected) OnSessionConnected(this, Error);
@@ -253,7 +348,7 @@ void TCustomFtpCli::DispatchReplyLine(uint16_t Error, bool& stop) {
             return;
         }
         case esAwaitingReply: {
-            if (!IsFinalReplyLine(lastResponse_)) return;
+            if (!final) return;
             statusCode_ = static_cast<int>(ParseNumber(lastResponse_));
             if (nextHandler_ == nullptr) RaiseError("Program error: FNext is nil");
             (this->*nextHandler_)();

@@ -11,6 +11,8 @@ namespace tarnwick::ftp {
 namespace {
 
 constexpr size_t kMaxAccepted = 15;  // the accepted-code list holds 16 entries with its end
+constexpr int kFirstPreliminaryCode = 100;
+constexpr int kFirstCompletionCode = 200;
 constexpr int kFirstFailureCode = 500;
 constexpr int kReplyNeedPassword = 331;
 constexpr int kReplyPendingFurther = 350;
@@ -67,6 +69,7 @@ void TCustomFtpCli::IssueCommand(TFtpRequest Request, TFtpStep Step, const std::
                                  std::initializer_list<int> Accepted, Proc Done) {
     // Only these three go out while a request runs (raw commands can send them).
     const bool outOfTurn = Cmd == "ABOR" || Cmd == "STAT" || Cmd == "QUIT";
+    const bool inTurn = state_ == esReady || state_ == esBetweenSteps;
     if (!outOfTurn) CheckReady();
     // Nothing can answer a command on a connection that is not up: refuse it rather than
     // wait for a reply that never comes.
@@ -76,12 +79,15 @@ void TCustomFtpCli::IssueCommand(TFtpRequest Request, TFtpStep Step, const std::
     prevStep_ = Step;
     // A request of its own starts without the error text of an earlier one; a raw command
     // sent while busy joins the running request and keeps its text.
-    if (!compoundFlag_ && (state_ == esReady || state_ == esBetweenSteps)) errorMessage_.clear();
+    if (!compoundFlag_ && inTurn) errorMessage_.clear();
     if (!compoundFlag_) requestType_ = Request;
     okReplies_.assign(Accepted.begin(), Accepted.end());
     if (okReplies_.size() > kMaxAccepted) okReplies_.resize(kMaxAccepted);
     requestDoneFlag_ = false;
     replyPending_ = true;
+    // A QUIT that joins a running request (a transfer, say) does not make a close the end
+    // of that request.
+    quitSent_ = Cmd == "QUIT" && inTurn;
     nextHandler_ = &TCustomFtpCli::HandleCommandReply;
     doneHandler_ = Done;
     ChangeState(esAwaitingReply);
@@ -89,8 +95,12 @@ void TCustomFtpCli::IssueCommand(TFtpRequest Request, TFtpStep Step, const std::
 }
 
 void TCustomFtpCli::HandleCommandReply() {
-    replyPending_ = false;
     DisplayReply();
+    // A preliminary reply is shown; the command goes on waiting for its final reply, so
+    // that the replies of later commands stay theirs.
+    if (statusCode_ >= kFirstPreliminaryCode && statusCode_ < kFirstCompletionCode) return;
+    replyPending_ = false;
+    quitSent_ = false;
     bool accepted = false;
     if (okReplies_.empty()) {
         accepted = statusCode_ < kFirstFailureCode;
@@ -248,6 +258,15 @@ void TCustomFtpCli::StartCompound(TFtpRequest Request, TFtpStepSet Steps) {
     compoundFlag_ = true;
     lastResponse_.clear();
     errorMessage_.clear();
+    // A name that cannot go out whole ends the request before any of its steps ran: no
+    // session is opened and no data connection prepared for a command that is never sent.
+    for (TFtpStep step : kStepOrder) {
+        if ((Steps & StepBit(step)) == 0 || !HoldsLineBreakOrNul(StepArguments(step))) continue;
+        stepSet_ = 0;
+        requestDoneFlag_ = false;
+        RefuseCommand();
+        return;
+    }
     startingCompound_ = true;
     try {
         NextCompoundStep();
@@ -390,6 +409,33 @@ void TCustomFtpCli::RunStep(TFtpStep step) {
             break;
         case TFtpStep::None:
             break;
+    }
+}
+
+std::string TCustomFtpCli::StepArguments(TFtpStep step) const {
+    switch (step) {
+        case TFtpStep::User:
+            return ConnectionType() == ftpProxy ? userName_ + hostName_ + port_ : userName_;
+        case TFtpStep::Pass:
+            return passWord_;
+        case TFtpStep::Cwd:
+            return hostDirName_;
+        case TFtpStep::Size:
+        case TFtpStep::Mkd:
+        case TFtpStep::Rmd:
+        case TFtpStep::Dele:
+        case TFtpStep::RenFrom:
+        case TFtpStep::Get:
+        case TFtpStep::Dir:
+        case TFtpStep::Ls:
+        case TFtpStep::Put:
+        case TFtpStep::Append:
+            return hostFileName_;
+        case TFtpStep::RenTo:
+        case TFtpStep::Quote:
+            return localFileName_;
+        default:
+            return {};
     }
 }
 

@@ -18,31 +18,67 @@ constexpr const char* kLoopback = "127.0.0.1";
 
 }  // namespace
 
-bool ParsePasvPort(const std::string& reply, uint16_t& port) {
-    const size_t open = reply.find('(');
-    if (open == std::string::npos) return false;
-    const size_t close = reply.find(')', open);
-    if (close == std::string::npos) return false;
-    int numbers[kPasvNumbers] = {};
+namespace {
+
+bool IsDigit(char c) {
+    return std::isdigit(static_cast<unsigned char>(c)) != 0;
+}
+
+// Reads numbers of 0 to 255 separated by commas, with blanks around them, from
+// text[pos, end). Returns how many were read before the first thing that is not part of
+// such a list (-1 when a number is over 255), and leaves pos there.
+int ReadNumberList(const std::string& text, size_t& pos, size_t end, int* numbers) {
     int count = 0;
-    size_t pos = open + 1;
     for (;;) {
-        while (pos < close && reply[pos] == ' ') ++pos;
-        if (pos >= close || !std::isdigit(static_cast<unsigned char>(reply[pos]))) return false;
+        while (pos < end && text[pos] == ' ') ++pos;
+        if (pos >= end || !IsDigit(text[pos])) return count;
         int value = 0;
-        while (pos < close && std::isdigit(static_cast<unsigned char>(reply[pos]))) {
-            value = value * 10 + (reply[pos] - '0');
-            if (value > kByteMax) return false;
+        while (pos < end && IsDigit(text[pos])) {
+            value = value * 10 + (text[pos] - '0');
+            if (value > kByteMax) return -1;
             ++pos;
         }
-        while (pos < close && reply[pos] == ' ') ++pos;
-        if (count == kPasvNumbers) return false;
-        numbers[count++] = value;
-        if (pos == close) break;
-        if (reply[pos] != ',') return false;
-        ++pos;
+        if (count < kPasvNumbers) numbers[count] = value;
+        ++count;
+        size_t next = pos;
+        while (next < end && text[next] == ' ') ++next;
+        if (next >= end || text[next] != ',') {
+            pos = next;
+            return count;
+        }
+        pos = next + 1;
     }
-    if (count != kPasvNumbers) return false;
+}
+
+}  // namespace
+
+bool ParsePasvPort(const std::string& reply, uint16_t& port) {
+    int numbers[kPasvNumbers] = {};
+    const size_t open = reply.find('(');
+    if (open != std::string::npos) {
+        const size_t close = reply.find(')', open);
+        if (close == std::string::npos) return false;
+        size_t pos = open + 1;
+        if (ReadNumberList(reply, pos, close, numbers) != kPasvNumbers || pos != close)
+            return false;
+    } else {
+        // Without parentheses ("227 Entering Passive Mode 127,0,0,1,4,5"): the first run of
+        // exactly six comma-separated numbers in the text.
+        bool found = false;
+        for (size_t pos = 0; pos < reply.size() && !found;) {
+            if (!IsDigit(reply[pos])) {
+                ++pos;
+                continue;
+            }
+            const size_t start = pos;
+            found = ReadNumberList(reply, pos, reply.size(), numbers) == kPasvNumbers &&
+                    (pos >= reply.size() || !IsDigit(reply[pos]));
+            if (pos == start) ++pos;
+            // A number over 255 stops inside it: the rest of its digits start no run.
+            while (pos < reply.size() && IsDigit(reply[pos])) ++pos;
+        }
+        if (!found) return false;
+    }
     port = static_cast<uint16_t>((numbers[4] << kByteBits) | numbers[5]);
     return true;
 }

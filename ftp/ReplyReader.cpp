@@ -1,6 +1,7 @@
 // The reply reader: line cutting in the control buffer and reply-line parsing.
 #include "ftp/ReplyReader.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -15,9 +16,11 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+constexpr size_t kCodeLength = 3;  // a reply code is three digits
+
 }  // namespace
 
-bool ReplyReader::NextLine(bool acceptLF, std::string& line) {
+bool ReplyReader::NextLine(bool acceptLF, std::string& line, size_t* consumedOut) {
     size_t lineLen = 0;
     size_t consumed = 0;
     bool found = false;
@@ -42,7 +45,37 @@ bool ReplyReader::NextLine(bool acceptLF, std::string& line) {
     std::memmove(buffer_, buffer_ + consumed, held_ - consumed);
     held_ -= consumed;
     buffer_[held_] = '\0';
+    if (consumedOut != nullptr) *consumedOut = consumed;
     return true;
+}
+
+ReplyFramer::Verdict ReplyFramer::Take(const std::string& line, size_t wireBytes) {
+    ++lines_;
+    bytes_ += wireBytes;
+    if (lines_ > kMaxReplyLines) return Verdict::TooManyLines;
+    if (bytes_ > kMaxReplyBytes) return Verdict::TooManyBytes;
+    bool final;
+    if (openingCode_.empty()) {
+        const bool opens = line.size() > kCodeLength && line[kCodeLength] == '-' &&
+                           std::all_of(line.begin(), line.begin() + kCodeLength, IsDigit);
+        if (opens) {
+            openingCode_ = line.substr(0, kCodeLength);
+            return Verdict::Body;
+        }
+        final = IsFinalReplyLine(line);
+    } else {
+        final = line.compare(0, kCodeLength, openingCode_) == 0 &&
+                (line.size() == kCodeLength || line[kCodeLength] == ' ');
+    }
+    if (!final) return Verdict::Body;
+    Reset();
+    return Verdict::Final;
+}
+
+void ReplyFramer::Reset() {
+    openingCode_.clear();
+    lines_ = 0;
+    bytes_ = 0;
 }
 
 bool IsFinalReplyLine(const std::string& line) {

@@ -26,12 +26,37 @@ class ReplyReader {
 
     // Takes the first complete line off the front of the buffer into line, without its
     // trailing CR and LF characters. A line ends at LF when acceptLF is set, else at CR LF.
-    // False when no complete line is held (the bytes stay for the next read).
-    bool NextLine(bool acceptLF, std::string& line);
+    // False when no complete line is held (the bytes stay for the next read). consumed, when
+    // given, receives the bytes the line took in the buffer, its line end included.
+    bool NextLine(bool acceptLF, std::string& line, size_t* consumed = nullptr);
 
   private:
     char buffer_[kBufferSize] = {};
     size_t held_ = 0;
+};
+
+// Tells which line ends a reply. A line whose three-digit code is followed by "-" opens a
+// multi-line reply; it ends only at a line that starts with the same code followed by a
+// blank, or that is the code alone, and every line between is body, whatever it starts
+// with. Outside a multi-line reply a line ends the reply when IsFinalReplyLine says so.
+// A reply is bounded: its lines and bytes are counted from the line after the last final
+// one, and past kMaxReplyLines lines or kMaxReplyBytes bytes the reply is reported as too
+// long instead of being waited through.
+class ReplyFramer {
+  public:
+    static constexpr size_t kMaxReplyLines = 10000;
+    static constexpr size_t kMaxReplyBytes = 1024 * 1024;
+
+    enum class Verdict { Body, Final, TooManyLines, TooManyBytes };
+
+    // wireBytes: the bytes the line took on the connection, its line end included.
+    Verdict Take(const std::string& line, size_t wireBytes);
+    void Reset();
+
+  private:
+    std::string openingCode_;  // empty outside a multi-line reply
+    size_t lines_ = 0;
+    size_t bytes_ = 0;
 };
 
 // A final reply line starts with a decimal digit, and the character after its leading run

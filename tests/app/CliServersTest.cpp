@@ -204,6 +204,27 @@ TYPED_TEST(CliServers, FailuresExitOneAndLeaveTheLocalFile) {
     }
 }
 
+// A local file whose name holds CR LF, put under its own name: the name never goes out as
+// a second command (here one that deletes a file); the client fails and the remote folder
+// is as it was.
+TYPED_TEST(CliServers, PutOfANameWithALineBreakFailsAndChangesNothing) {
+    this->server.WriteFile(this->Remote("victim"), "keep me");
+    const std::string name = "x\r\nDELE victim";
+    WriteBytes(this->Local(name), "payload");
+    for (const char* mode : kModes) {
+        SCOPED_TRACE(mode);
+        EXPECT_EQ(this->Cli(mode, {"put", this->Local(name), this->Url("")}), kExitFailed);
+        EXPECT_NE(this->err.str().find("501 Command holds a line break or NUL"), std::string::npos)
+            << this->err.str();
+        std::vector<std::string> names;
+        for (const auto& e :
+             std::filesystem::directory_iterator(this->server.Root() + "/" + kWorkDir))
+            names.push_back(e.path().filename().string());
+        EXPECT_EQ(names, std::vector<std::string>{"victim"});
+        EXPECT_EQ(this->server.ReadFile(this->Remote("victim")), "keep me");
+    }
+}
+
 // Runs tarnwick-cli on its own (outside a fixture).
 int RunAlone(const std::vector<std::string>& args, std::string& out, std::string& err) {
     std::ostringstream outStream;

@@ -182,7 +182,7 @@ TEST_F(FtpControl, RequestsCutShortFailInsteadOfReportingSuccess) {
         {"closes mid-reply", "250-multi\r\n250-li", false, 426,
          "426 Connection closed before the reply"},
         {"5000-byte line", std::string(5000, 'x'), false, 426,
-         "426 Connection closed before the reply"},
+         "426 Reply line longer than 4095 bytes"},
         {"aborted", "", true, 426, "426 Operation aborted."},
     };
     for (const auto& c : cases) {

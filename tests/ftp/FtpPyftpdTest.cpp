@@ -6,8 +6,10 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "tests/ftp/FtpTestKit.h"
+#include "tests/settings/TempFolder.h"
 #include "tests/support/LoopbackPorts.h"
 #include "tests/support/PyFtpdServer.h"
 #include "tests/support/TestFiles.h"
@@ -232,6 +234,38 @@ TEST_F(FtpPyftpd, ActiveModeTakesTheDataConnectionOnlyFromTheServer) {
     }
     std::error_code ec;
     std::filesystem::remove_all(local, ec);
+}
+
+// A local file whose name holds CR LF, uploaded under its own name, and a raw command
+// holding one: neither goes out as a second command (here one that deletes a file).
+TEST_F(FtpPyftpd, NamesWithLineBreaksNeverReachTheServerAsCommands) {
+    tarnwick::testing::TempFolder local;
+    const std::string name = "x\r\nDELE victim";
+    tarnwick::testing::WriteBytes(local.file(name), "payload");
+    server.WriteFile("victim", "keep me");
+    auto served = [&] {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(server.Root()))
+            names.push_back(e.path().filename().string());
+        return names;
+    };
+    ASSERT_EQ(Run([&] { ftp.ConnectAsync(); }), 0) << ftp.ErrorMessage();
+    for (const bool passive : {true, false}) {
+        SCOPED_TRACE(passive ? "passive" : "active");
+        ftp.SetPassive(passive);
+        ftp.SetHostFileName(name);
+        ftp.SetLocalFileName(local.file(name));
+        EXPECT_EQ(Run([&] { ftp.PutAsync(); }), 501);
+        EXPECT_EQ(ftp.ErrorMessage(), "501 Command holds a line break or NUL");
+        EXPECT_EQ(served(), std::vector<std::string>{"victim"});
+        EXPECT_EQ(server.ReadFile("victim"), "keep me");
+    }
+    ftp.SetLocalFileName("NOOP\r\nDELE victim");
+    EXPECT_EQ(Run([&] { ftp.QuoteAsync(); }), 501);
+    EXPECT_EQ(server.ReadFile("victim"), "keep me");
+    // The session is still in step: the next command gets its own reply.
+    EXPECT_EQ(Run([&] { ftp.PwdAsync(); }), 0) << ftp.ErrorMessage();
+    EXPECT_EQ(ftp.StatusCode(), 257);
 }
 
 }  // namespace

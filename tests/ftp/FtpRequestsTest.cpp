@@ -80,8 +80,8 @@ TEST_F(FtpRequests, SingleCommandsSendTheirTextAndJudgeTheirCodes) {
          TFtpRequest::QuoteAsync, 0, "-", -1},
         {"quote 502", local("XYZ"), [](TFtpClient& f) { f.QuoteAsync(); }, "XYZ",
          "502 not implemented", TFtpRequest::QuoteAsync, 502, "-", -1},
-        {"user 150 is a failure", [](TFtpClient& f) { f.SetUserName("u"); },
-         [](TFtpClient& f) { f.UserAsync(); }, "USER u", "150 odd", TFtpRequest::UserAsync, 150,
+        {"user 332 is a failure", [](TFtpClient& f) { f.SetUserName("u"); },
+         [](TFtpClient& f) { f.UserAsync(); }, "USER u", "332 odd", TFtpRequest::UserAsync, 332,
          "-", -1},
     };
     ScriptedFtpServer server;

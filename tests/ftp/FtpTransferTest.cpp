@@ -35,7 +35,14 @@ TEST(FtpTransferPieces, PasvRepliesGiveTheirPortOrNone) {
         {"227 Entering Passive Mode (10,9,8,7,19,137)", true, 5001},
         {"227 Entering Passive Mode (127,0,0,1,0,21).", true, 21},
         {"227 ok ( 1, 2, 3, 4, 255, 255 )", true, 65535},
-        {"227 Entering Passive Mode 10,9,8,7,19,137", false, 0},
+        // Without parentheses: the first run of exactly six numbers.
+        {"227 Entering Passive Mode 10,9,8,7,19,137", true, 5001},
+        {"227 Entering Passive Mode 10,9,8,7,19,137.", true, 5001},
+        {"227 Mode 3, then =10, 9,8,7,0,21 ok", true, 21},
+        {"227 Entering Passive Mode 10,9,8,7,19", false, 0},
+        {"227 Entering Passive Mode 10,9,8,7,19,137,1", false, 0},
+        {"227 Entering Passive Mode 10,9,8,7,19,256", false, 0},
+        {"227 Mode 300,1,2,3,4,5", false, 0},
         {"227 Entering Passive Mode (10,9,8,7,19)", false, 0},
         {"227 Entering Passive Mode (10,9,8,7,19,137,1)", false, 0},
         {"227 Entering Passive Mode (10,9,8,7,19,256)", false, 0},
@@ -247,7 +254,7 @@ TEST_F(FtpTransfer, ActiveModeSendsPortForTheLoopbackControlConnection) {
 
 TEST_F(FtpTransfer, UnusablePasvRepliesEndTheRequestWithAClearError) {
     const std::pair<std::string, std::string> cases[] = {
-        {"227 Entering Passive Mode 10,9,8,7,19,137",
+        {"227 Entering Passive Mode 10,9,8,7,19",
          "500 PASV reply without six numbers in parentheses: "},
         {"227 Entering Passive Mode (10,9,8,7,19)",
          "500 PASV reply without six numbers in parentheses: "},

@@ -1,4 +1,5 @@
-// Reply lines: cutting the control stream, final-line recognition, numbers and quoted texts.
+// Reply lines: cutting the control stream, final-line recognition, where a reply ends,
+// numbers and quoted texts.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -68,6 +69,45 @@ TEST(ReplyReader, FinalLines) {
         {"226 Done-ish", true}, {"-220 x", false},
     };
     for (const auto& c : cases) EXPECT_EQ(IsFinalReplyLine(c.line), c.final) << c.line;
+}
+
+TEST(ReplyFramer, AMultiLineReplyEndsOnlyAtItsOwnCodeAndABlank) {
+    using V = ReplyFramer::Verdict;
+    const std::vector<std::vector<std::pair<std::string, V>>> dialogues = {
+        {{"200 ok", V::Final}},
+        {{"220-Rules:", V::Body},
+         {"1. no abuse", V::Body},
+         {"220-still", V::Body},
+         {"2200 not yet", V::Body},
+         {"530 not ours", V::Body},
+         {"220\tnor this", V::Body},
+         {"220 ready", V::Final},
+         {"1. outside a multi-line reply", V::Final}},
+        {{"250-a", V::Body}, {"250", V::Final}},
+        {{"25-two digits open nothing", V::Body}, {"331 next", V::Final}},
+    };
+    for (const auto& dialogue : dialogues) {
+        ReplyFramer framer;
+        for (const auto& [line, verdict] : dialogue)
+            EXPECT_EQ(framer.Take(line, line.size() + 2), verdict) << line;
+    }
+}
+
+TEST(ReplyFramer, RepliesAreBoundedInLinesAndBytes) {
+    using V = ReplyFramer::Verdict;
+    ReplyFramer lines;
+    for (size_t i = 1; i < ReplyFramer::kMaxReplyLines; ++i)
+        ASSERT_EQ(lines.Take("220-x", 7), V::Body);
+    EXPECT_EQ(lines.Take("220 last", 10), V::Final);  // 10000 lines in all
+    for (size_t i = 1; i <= ReplyFramer::kMaxReplyLines; ++i)
+        ASSERT_EQ(lines.Take("220-x", 7), V::Body);
+    EXPECT_EQ(lines.Take("220 late", 10), V::TooManyLines);
+
+    ReplyFramer bytes;
+    EXPECT_EQ(bytes.Take("220-big", ReplyFramer::kMaxReplyBytes - 10), V::Body);
+    EXPECT_EQ(bytes.Take("220 end", 10), V::Final);  // exactly 1 MiB
+    EXPECT_EQ(bytes.Take("220-big", ReplyFramer::kMaxReplyBytes), V::Body);
+    EXPECT_EQ(bytes.Take("220-more", 1), V::TooManyBytes);
 }
 
 TEST(ReplyReader, ParseNumber) {
