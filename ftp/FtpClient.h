@@ -243,6 +243,9 @@ class TCustomFtpCli {
     TFtpRequest requestType_ = TFtpRequest::none;
     int requestResult_ = 0;
     bool requestDoneFlag_ = true;
+    // Completions posted and not yet delivered: a waiting wrapper returns only once its
+    // request's OnRequestDone has run, so the report is never taken for the next request's.
+    int undeliveredDones_ = 0;
     Proc nextHandler_ = nullptr;
     Proc doneHandler_ = nullptr;
     Proc nextRequest_ = nullptr;
@@ -251,9 +254,6 @@ class TCustomFtpCli {
     bool compoundFlag_ = false;
     int compoundResult_ = 0;
     std::string savedResponse_;
-    // Completions posted and not yet delivered: a waiting wrapper returns only once its
-    // request's OnRequestDone has run, so the report is never taken for the next request's.
-    int undeliveredDones_ = 0;
     int savedStatusCode_ = -1;
     std::vector<int> okReplies_;
     // A command has gone out and its final reply has not come yet: a control connection

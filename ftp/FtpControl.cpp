@@ -380,6 +380,7 @@ void TCustomFtpCli::FinishRequest(int Error) {
         statusCode_ = savedStatusCode_;
     }
     compoundFlag_ = false;
+    ++undeliveredDones_;
     PostEngineMessage(FtpMsgRequestDone, static_cast<uint16_t>(Error));
 }
 
@@ -390,6 +391,7 @@ void TCustomFtpCli::PostEngineMessage(uint32_t msg, uintptr_t wParam) {
 void TCustomFtpCli::EngineWndProc(const platform::Message& msg) {
     try {
         if (msg.msg == FtpMsgRequestDone) {
+            if (undeliveredDones_ > 0) --undeliveredDones_;
             if (OnRequestDone) OnRequestDone(this, requestType_, static_cast<uint16_t>(msg.wParam));
         } else {
             HandleEngineMessage(msg);
@@ -443,5 +445,3 @@ void TCustomFtpCli::AbortSession() {
 }
 
 }  // namespace tarnwick::ftp
-    ++undeliveredDones_;
-            if (undeliveredDones_ > 0) --undeliveredDones_;
