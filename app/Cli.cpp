@@ -1,11 +1,14 @@
 #include "app/Cli.h"
 
 #include <cctype>
+#include <optional>
 #include <string>
 
 #include "app/CliSession.h"
 #include "app/FtpUrl.h"
+#include "app/SavedServerTarget.h"
 #include "app/SettingsCommands.h"
+#include "app/TerminalText.h"
 #include "app/TransferCommands.h"
 
 namespace tarnwick::cli {
@@ -170,6 +173,7 @@ bool TakeOptions(std::vector<std::string>& args, TransferOptions& options, std::
             }
         } else if (arg == "--passive") {
             options.Passive = true;
+            options.PassiveAsked = true;
         } else if (arg == "--resume") {
             options.Resume = true;
         } else if (arg == "--ascii") {
@@ -195,10 +199,30 @@ bool TakeOptions(std::vector<std::string>& args, TransferOptions& options, std::
     return true;
 }
 
-bool ReadUrl(const std::string& text, FtpUrl& url, std::string& reason) {
-    if (ParseFtpUrl(text, url, reason)) return true;
-    reason = BadUrlMessage(text, reason);
-    return false;
+// The remote end of ls, get or put: an ftp:// URL, or "@NAME[:PATH]", whose record's mode
+// and host type become the defaults of the options. kExitOk, or the exit code with the reason.
+int ReadRemoteEnd(const std::string& text, TransferOptions& options, FtpUrl& url, bool& askPassword,
+                  std::string& reason) {
+    askPassword = false;
+    if (!IsSavedServerReference(text)) {
+        if (ParseFtpUrl(text, url, reason)) return kExitOk;
+        reason = BadUrlMessage(text, reason);
+        return kExitUsage;
+    }
+    SavedServerTarget target;
+    if (const int code = ResolveSavedServer(text, target, reason); code != kExitOk) return code;
+    url = target.Url;
+    askPassword = target.AskPassword;
+    if (!options.ActiveAsked && !options.PassiveAsked) options.Passive = target.Passive;
+    if (options.Answer.empty()) options.Answer = target.Answer;
+    return kExitOk;
+}
+
+// A usage error prints the usage; any other failure only its reason.
+int RemoteEndFailed(int code, const std::string& reason, std::ostream& err) {
+    if (code == kExitUsage) return BadUsage(err, reason);
+    err << "tarnwick-cli: " << reason << '\n';
+    return code;
 }
 
 }  // namespace
@@ -214,7 +238,16 @@ std::string UsageText() {
            "written\n"
            "URL      ftp://[user[:password]@]host[:port]/path  (user anonymous when absent; "
            "%XX escapes decoded)\n"
-           "options  --active | --passive (default passive)\n"
+           "         or @NAME[:PATH]  the saved server NAME (quote a name with blanks): its "
+           "address, login,\n"
+           "                    mode and host type; PATH starting with / is absolute, any "
+           "other is\n"
+           "                    relative to its initial directory; without a saved password "
+           "it asks\n"
+           "                    \"Password:\" on the terminal (or reads standard input) "
+           "without echo\n"
+           "options  --active | --passive (default passive; for @NAME the server's own "
+           "mode)\n"
            "         --resume   get: resume after the local file's bytes; put: resume from "
            "the remote SIZE\n"
            "                    (without it a failed get leaves LOCAL as it was and keeps the "
@@ -229,7 +262,8 @@ std::string UsageText() {
            "         --raw      ls: the listing lines as the server sent them (elsewhere "
            "control\n"
            "                    characters from the server show as \\xHH)\n"
-           "         --answer DIGITS  ls: the host type string (default 0957681)\n"
+           "         --answer DIGITS  ls: the host type string (default 0957681; for "
+           "@NAME the server's)\n"
            "         --proxy-type direct|ftp-proxy|socks4|socks4a|socks5  how the server is "
            "reached\n"
            "                    (default direct; every other type transfers in passive "
@@ -240,7 +274,8 @@ std::string UsageText() {
            "password)\n";
 }
 
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const PasswordPrompt& askForPassword) {
     if (args.empty()) return BadUsage(err);
     const std::string& command = args[0];
     std::vector<std::string> rest(args.begin() + 1, args.end());
@@ -259,21 +294,32 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (!TakeOptions(words, options, reason)) return BadUsage(err, reason);
     if (words.empty()) return BadUsage(err);
     const std::string& verb = words[0];
+    const bool ls = verb == "ls" && words.size() == 2;
+    const bool get = verb == "get" && words.size() == 3;
+    const bool put = verb == "put" && words.size() == 3;
+    if (!ls && !get && !put) return BadUsage(err);
+    const std::string& remote = put ? words[2] : words[1];
     FtpUrl url;
-    if (verb == "ls" && words.size() == 2) {
-        if (!ReadUrl(words[1], url, reason)) return BadUsage(err, reason);
-        return ListCommand(url, options, out, err);
+    bool askPassword = false;
+    if (const int code = ReadRemoteEnd(remote, options, url, askPassword, reason); code != kExitOk)
+        return RemoteEndFailed(code, reason, err);
+    if (get && url.FileName().empty()) {
+        return BadUsage(err, IsSavedServerReference(remote)
+                                 ? "\"" + EscapeForTerminal(remote, EscapeStyle::kMessage) +
+                                       "\" names no remote file (@NAME:PATH names one)"
+                                 : "the URL names no remote file");
     }
-    if (verb == "get" && words.size() == 3) {
-        if (!ReadUrl(words[1], url, reason)) return BadUsage(err, reason);
-        if (url.FileName().empty()) return BadUsage(err, "the URL names no remote file");
-        return GetCommand(url, words[2], options, err);
+    if (askPassword) {
+        std::optional<std::string> password = askForPassword(kPasswordPrompt, err);
+        if (!password) {
+            err << "tarnwick-cli: no password given\n";
+            return kExitFailed;
+        }
+        url.Password = std::move(*password);
     }
-    if (verb == "put" && words.size() == 3) {
-        if (!ReadUrl(words[2], url, reason)) return BadUsage(err, reason);
-        return PutCommand(words[1], url, options, err);
-    }
-    return BadUsage(err);
+    if (ls) return ListCommand(url, options, out, err);
+    if (get) return GetCommand(url, words[2], options, err);
+    return PutCommand(words[1], url, options, err);
 }
 
 }  // namespace tarnwick::cli

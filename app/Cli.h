@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "app/PasswordPrompt.h"
+
 namespace tarnwick::cli {
 
 // Exit codes of tarnwick-cli.
@@ -16,7 +18,9 @@ inline constexpr int kExitUsage = 2;
 std::string UsageText();
 
 // Runs one command line (without the program name). Normal output goes to
-// `out`, messages and usage to `err`; the result is the exit code.
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// `out`, messages and usage to `err`; the result is the exit code. A saved
+// server that keeps no password has it asked for by `askForPassword`.
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const PasswordPrompt& askForPassword = TerminalPasswordPrompt());
 
 }  // namespace tarnwick::cli

@@ -25,7 +25,8 @@ struct ProxyOptions {
 
 struct TransferOptions {
     bool Passive = true;
-    bool ActiveAsked = false;  // --active given (it needs a direct connection)
+    bool ActiveAsked = false;   // --active given (it needs a direct connection)
+    bool PassiveAsked = false;  // --passive given
     bool Resume = false;
     bool Ascii = false;
     bool Verbose = false;
