@@ -224,6 +224,9 @@ class TCustomFtpCli {
     void StartCompound(TFtpRequest Request, TFtpStepSet Steps);
     void NextCompoundStep();
     void CloseControl();
+    // The request is ending with the server still holding a restart offset it never used:
+    // sends "REST 0" and returns true; the request ends once the reply (or a close) came.
+    bool ClearHeldRestart(int Error);
     // Ends the running request with 501 instead of sending a command text that holds CR, LF
     // or NUL.
     void RefuseCommand();
@@ -271,6 +274,10 @@ class TCustomFtpCli {
     std::string dirResult_;
     int64_t resumeAt_ = 0;
     std::string pasvReply_;
+    // A REST of a compound request was answered 350 and no RETR, STOR or APPE has taken the
+    // offset yet. The server keeps it for its next transfer, so a request that ends now
+    // clears it there ("REST 0") before it reports.
+    bool restartHeld_ = false;
     FtpTransferState xfer_;
     LocalFile localStream_;
 
@@ -287,6 +294,8 @@ class TCustomFtpCli {
     void EndCompoundOnStepError(const std::string& text);
     // Data connection and transfers.
     void PortReplyDone();
+    void RestReplyDone();
+    void RestartClearedReply();
     void ResetDataSocket();
     bool ConnectPassive(bool upload);
     void FailTransferStart(int code, const std::string& text);
@@ -334,6 +343,14 @@ class TCustomFtpCli {
     std::unique_ptr<char[]> sendBlock_;
     LineSplitter lineSplitter_;
     PendingDataConnection earlyData_;
+    // While "REST 0" waits for its reply: how the request had ended, reported once it came.
+    struct EndHeldForRestart {
+        bool active = false;
+        int error = 0;
+        std::string lastResponse;
+        int statusCode = 0;
+    };
+    EndHeldForRestart endHeld_;
 
     std::string hostName_;
     std::string port_ = "ftp";

@@ -36,6 +36,21 @@ bool IsPreliminary(int code) {
     return code >= 100 && code <= 199;
 }
 
+// The verbs with which a server uses up the offset of an earlier REST.
+bool TakesRestartOffset(const std::string& cmd) {
+    static constexpr const char* kVerbs[] = {"RETR", "STOR", "APPE"};
+    constexpr size_t kVerbLength = 4;
+    if (cmd.size() < kVerbLength || (cmd.size() > kVerbLength && cmd[kVerbLength] != ' '))
+        return false;
+    for (const char* verb : kVerbs) {
+        bool same = true;
+        for (size_t i = 0; i < kVerbLength && same; ++i)
+            same = std::toupper(static_cast<unsigned char>(cmd[i])) == verb[i];
+        if (same) return true;
+    }
+    return false;
+}
+
 // The bytes of a command on the wire: a Telnet IAC byte is doubled so that the server reads
 // it as data, and CR LF ends the line.
 std::string WireText(const std::string& cmd) {
@@ -136,6 +151,7 @@ void TCustomFtpCli::SendCommand(std::string Cmd) {
         return;
     }
     Display("> " + Cmd);
+    if (TakesRestartOffset(Cmd)) restartHeld_ = false;
     if (controlSocket_->State() != net::wsConnected) return;
     try {
         controlSocket_->SendText(WireText(Cmd));
@@ -179,6 +195,7 @@ void TCustomFtpCli::OpenAsync() {
     reader_.Clear();
     framer_.Reset();
     quitSent_ = false;
+    restartHeld_ = false;
     requestResult_ = 0;
     resolvedAddr_.clear();
     ChangeState(esResolving);
@@ -245,6 +262,7 @@ void TCustomFtpCli::ControlSessionConnected(uint16_t Error) {
 
 void TCustomFtpCli::ControlSessionClosed(uint16_t Error) {
     const TFtpEngineState stateBefore = state_;
+    restartHeld_ = false;  // the offset went with the session
     if (controlUp_) {
         controlUp_ = false;
         if (state_ != esAborting) ChangeState(esNotConnected);
@@ -370,8 +388,15 @@ void TCustomFtpCli::FinishRequest(int Error) {
         (this->*nextRequest_)();
         return;
     }
-    ChangeState(esReady);
     nextRequest_ = nullptr;
+    if (ClearHeldRestart(Error)) return;
+    if (endHeld_.active) {
+        // The request reports how it had ended, not the reply to its "REST 0".
+        lastResponse_ = endHeld_.lastResponse;
+        statusCode_ = endHeld_.statusCode;
+        endHeld_.active = false;
+    }
+    ChangeState(esReady);
     // A restart offset belongs to the transfer it was set for, whichever step that ended at.
     if (compoundFlag_ && MovesData(requestType_)) resumeAt_ = 0;
     if (dataSocket_->State() != net::wsClosed) dataSocket_->Close();
@@ -422,6 +447,7 @@ void TCustomFtpCli::AbortSession() {
         requestResult_ = kFtpErrAborted;
         errorMessage_ = "426 Operation aborted.";
     }
+    restartHeld_ = false;  // the session and its offset are dropped
     ChangeState(esAborting);
     CloseLocalFile();
     if (wasResolving) controlSocket_->CancelLookup();

@@ -14,6 +14,8 @@ namespace {
 constexpr int kReplyOk = 200;
 constexpr int kReplyPassive = 227;
 constexpr int kReplyRestarting = 350;
+constexpr int kFirstPreliminary = 100;
+constexpr int kFirstCompletion = 200;
 constexpr int kActiveLingerSeconds = 10;
 
 std::string ClassName(const std::exception& e) {
@@ -235,10 +237,11 @@ void TCustomFtpCli::RestAsync() {
         // store the file without its head: only 350 lets it go on.
         if (upload) {
             IssueCommand(TFtpRequest::RestAsync, TFtpStep::Rest,
-                         "REST " + std::to_string(resumeAt_), {kReplyRestarting});
+                         "REST " + std::to_string(resumeAt_), {kReplyRestarting},
+                         &TCustomFtpCli::RestReplyDone);
         } else {
             IssueCommand(TFtpRequest::RestAsync, TFtpStep::Rest,
-                         "REST " + std::to_string(resumeAt_), {});
+                         "REST " + std::to_string(resumeAt_), {}, &TCustomFtpCli::RestReplyDone);
         }
         return;
     }
@@ -251,6 +254,44 @@ void TCustomFtpCli::RestAsync() {
     nextHandler_ = &TCustomFtpCli::HandleCommandReply;
     doneHandler_ = nullptr;
     FinishRequest(0);
+}
+
+void TCustomFtpCli::RestReplyDone() {
+    // From a 350 on the server applies the offset to its next RETR, STOR or APPE, whichever
+    // request that belongs to. (A REST sent on its own is the caller's to use.)
+    if (compoundFlag_ && statusCode_ == kReplyRestarting) restartHeld_ = true;
+    FinishRequest(requestResult_);
+}
+
+// The transfer the offset was for never sent its verb (cancelled, no local file, no data
+// connection): left alone, the offset would restart the next plain upload or download in
+// the middle of its file. The request keeps its own end (error, ErrorMessage, StatusCode,
+// LastResponse) and reports it after the reply to "REST 0".
+bool TCustomFtpCli::ClearHeldRestart(int Error) {
+    if (!restartHeld_) return false;
+    restartHeld_ = false;
+    if (!controlUp_ || state_ == esAborting || controlSocket_->State() != net::wsConnected)
+        return false;  // the session is gone, and its offset with it
+    if (dataSocket_->State() != net::wsClosed) dataSocket_->Close();
+    earlyData_.Reset();
+    endHeld_ = EndHeldForRestart{true, Error, lastResponse_, statusCode_};
+    requestResult_ = Error;
+    requestDoneFlag_ = false;
+    doneHandler_ = nullptr;
+    nextHandler_ = &TCustomFtpCli::RestartClearedReply;
+    replyPending_ = true;
+    quitSent_ = false;
+    ChangeState(esAwaitingReply);
+    SendCommand("REST 0");
+    return true;
+}
+
+void TCustomFtpCli::RestartClearedReply() {
+    DisplayReply();
+    if (statusCode_ >= kFirstPreliminary && statusCode_ < kFirstCompletion) return;
+    replyPending_ = false;
+    nextHandler_ = nullptr;
+    FinishRequest(endHeld_.error);
 }
 
 // ---- progress, statistics, local file, engine messages -------------------------------------

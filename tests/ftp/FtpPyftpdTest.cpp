@@ -76,7 +76,7 @@ TEST_F(FtpPyftpd, SessionCommandsChangeTheServersDisk) {
 
     ftp.SetHostDirName("work");
     EXPECT_TRUE(Sync([&] { return ftp.Cwd(); }));
-    ASSERT_TRUE(WaitNextDone());
+    ASSERT_EQ(dones.size(), started);  // the wrapper returns after its report
     EXPECT_EQ(ftp.StatusCode(), 250);
     EXPECT_EQ(ftp.DirResult(), "/work");
     EXPECT_EQ(Run([&] { ftp.PwdAsync(); }), 0);
@@ -85,7 +85,7 @@ TEST_F(FtpPyftpd, SessionCommandsChangeTheServersDisk) {
 
     server.WriteFile("work/f.txt", "0123456789abcdef");
     EXPECT_TRUE(Sync([&] { return ftp.TypeBinary(); }));
-    ASSERT_TRUE(WaitNextDone());
+    ASSERT_EQ(dones.size(), started);  // the wrapper returns after its report
     ftp.SetHostFileName("f.txt");
     EXPECT_EQ(Run([&] { ftp.SizeAsync(); }), 0) << ftp.ErrorMessage();
     EXPECT_EQ(ftp.SizeResult(), 16);
@@ -139,32 +139,43 @@ TEST_F(FtpPyftpd, CompoundsWithTheirOwnSessionReportTheReplyBeforeQuit) {
 
 // pyftpdlib answers REST with 350, or with 501 in ASCII mode: the refusal that stops a
 // RestPutAsync before its STOR. (Replies a real server does not give are scripted.) A
-// RestPutAsync cancelled or without its local file stops after the 350.
+// RestPutAsync cancelled or without its local file stops after the 350, which the server
+// would apply to the next STOR or RETR of the session: the request clears it. Whatever
+// stopped it, the next plain upload stores exactly its file over one that exists, and the
+// next plain download fetches the whole file.
 TEST_F(FtpPyftpd, ARestPutThatStopsBeforeStorLeavesTheServersFileAndNoOffset) {
+    enum class Then { Upload, Download };
     struct Case {
         const char* name;
         bool ascii;
         bool cancel;
         const char* localName;
         uint16_t error;
+        Then then;
     };
     const Case cases[] = {
-        {"REST refused in ASCII mode", true, false, "whole", 501},
-        {"cancelled", false, true, "whole", 426},
-        {"local file missing", false, false, "missing", 426},
+        {"REST refused in ASCII mode", true, false, "whole", 501, Then::Upload},
+        {"cancelled, then an upload", false, true, "whole", 426, Then::Upload},
+        {"cancelled, then a download", false, true, "whole", 426, Then::Download},
+        {"local file missing, then an upload", false, false, "missing", 426, Then::Upload},
+        {"local file missing, then a download", false, false, "missing", 426, Then::Download},
     };
     char templ[] = "/tmp/tarnwick-pyftpd-rest-XXXXXX";
     ASSERT_NE(::mkdtemp(templ), nullptr);
     const std::string local = templ;
     const std::string content = RandomBytes(10000, 11);
+    const std::string other = RandomBytes(6000, 13);
     WriteBytes(local + "/whole", content);
+    WriteBytes(local + "/other", other);
+    server.WriteFile("served", content);
     ASSERT_EQ(Run([&] { ftp.ConnectAsync(); }), 0) << ftp.ErrorMessage();
     ftp.SetPassive(true);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        display.clear();
         server.WriteFile("part", content.substr(0, 4096));
         EXPECT_TRUE(Sync([&] { return c.ascii ? ftp.TypeAscii() : ftp.TypeBinary(); }));
-        ASSERT_TRUE(WaitNextDone());
+        ASSERT_EQ(dones.size(), started);  // the wrapper returns after its report
         ftp.OnReadyToTransmit = [&](TCustomFtpCli*, bool& cancel) { cancel = c.cancel; };
         ftp.SetHostFileName("part");
         ftp.SetLocalFileName(local + "/" + c.localName);
@@ -172,19 +183,24 @@ TEST_F(FtpPyftpd, ARestPutThatStopsBeforeStorLeavesTheServersFileAndNoOffset) {
         EXPECT_EQ(Run([&] { ftp.RestPutAsync(); }), c.error) << ftp.ErrorMessage();
         EXPECT_EQ(ftp.ResumeAt(), 0);
         EXPECT_FALSE(Displayed("> STOR part"));
+        EXPECT_EQ(Displayed("> REST 0"), !c.ascii);  // only after a 350
         EXPECT_TRUE(server.ReadFile("part") == content.substr(0, 4096))
             << "the server's file changed";
         ftp.OnReadyToTransmit = nullptr;
-        if (!c.ascii) continue;  // the server holds the 350's offset for its next STOR
 
-        // A plain upload afterwards stores the whole file, head included.
         EXPECT_TRUE(Sync([&] { return ftp.TypeBinary(); }));
-        ASSERT_TRUE(WaitNextDone());
-        ftp.SetHostFileName("fresh");
-        ftp.SetLocalFileName(local + "/whole");
-        EXPECT_EQ(Run([&] { ftp.PutAsync(); }), 0) << ftp.ErrorMessage();
-        EXPECT_TRUE(server.ReadFile("fresh") == content) << "the upload lost its head";
-        EXPECT_EQ(ftp.ByteCount(), static_cast<int64_t>(content.size()));
+        ASSERT_EQ(dones.size(), started);  // the wrapper returns after its report
+        if (c.then == Then::Upload) {
+            ftp.SetLocalFileName(local + "/other");
+            EXPECT_EQ(Run([&] { ftp.PutAsync(); }), 0) << ftp.ErrorMessage();
+            EXPECT_TRUE(server.ReadFile("part") == other) << "the upload did not replace the file";
+            EXPECT_EQ(ftp.ByteCount(), static_cast<int64_t>(other.size()));
+        } else {
+            ftp.SetHostFileName("served");
+            ftp.SetLocalFileName(local + "/fetched");
+            EXPECT_EQ(Run([&] { ftp.GetAsync(); }), 0) << ftp.ErrorMessage();
+            EXPECT_TRUE(ReadBytes(local + "/fetched") == content) << "the download lost its head";
+        }
     }
     std::error_code ec;
     std::filesystem::remove_all(local, ec);
@@ -201,7 +217,7 @@ TEST_F(FtpPyftpd, ActiveModeTakesTheDataConnectionOnlyFromTheServer) {
     WriteBytes(local + "/up", content);
     ASSERT_EQ(Run([&] { ftp.ConnectAsync(); }), 0) << ftp.ErrorMessage();
     EXPECT_TRUE(Sync([&] { return ftp.TypeBinary(); }));
-    ASSERT_TRUE(WaitNextDone());
+    ASSERT_EQ(dones.size(), started);  // the wrapper returns after its report
     ftp.SetPassive(false);
     for (const bool upload : {false, true}) {
         SCOPED_TRACE(upload ? "STOR" : "RETR");

@@ -93,6 +93,11 @@ TEST_F(FtpTransferFaults, ARestPutThatStopsBeforeStorSendsNothingAndKeepsNoOffse
             s.Expect("PASV").Reply(s.PasvReplyText()).Expect("REST 4").Reply(restReply);
         };
     };
+    // After a 350 the server holds the offset for its next STOR: the request clears it.
+    const Script acceptedRest = [](ScriptedFtpServer& s) {
+        s.Expect("PASV").Reply(s.PasvReplyText()).Expect("REST 4").Reply("350 ok");
+        s.Expect("REST 0").Reply("350 Restarting at 0");
+    };
     const Case cases[] = {
         {"REST refused",
          pasvThenRest("502 REST not implemented"),
@@ -132,26 +137,27 @@ TEST_F(FtpTransferFaults, ARestPutThatStopsBeforeStorSendsNothingAndKeepsNoOffse
         {"data connection refused",
          [dead](ScriptedFtpServer& s) {
              s.Expect("PASV").Reply(PasvFor(dead)).Expect("REST 4").Reply("350 ok");
+             s.Expect("REST 0").Reply("350 Restarting at 0");
          },
          "up",
          false,
          550,
          "550 Unable to establish data connection, error #10061",
-         {"PASV", "REST 4"}},
+         {"PASV", "REST 4", "REST 0"}},
         {"local file missing",
-         pasvThenRest("350 ok"),
+         acceptedRest,
          "missing",
          false,
          426,
          "",
-         {"PASV", "REST 4"}},
+         {"PASV", "REST 4", "REST 0"}},
         {"cancelled",
-         pasvThenRest("350 ok"),
+         acceptedRest,
          "up",
          true,
          426,
          "426 Transmit cancelled by application",
-         {"PASV", "REST 4"}},
+         {"PASV", "REST 4", "REST 0"}},
     };
     const std::string content = "0123456789";
     WriteBytes(Local("up"), content);
@@ -172,6 +178,7 @@ TEST_F(FtpTransferFaults, ARestPutThatStopsBeforeStorSendsNothingAndKeepsNoOffse
         EXPECT_EQ(
             dones.back().errorMessage,
             c.message.empty() ? "426 Unable to open local file " + Local(c.localName) : c.message);
+        EXPECT_EQ(ftp.StatusCode(), c.error);  // not the reply to a "REST 0"
         EXPECT_EQ(ftp.ResumeAt(), 0);
         PumpFor(50);
         EXPECT_EQ(server.Received(), c.commands);  // no STOR went out
@@ -180,6 +187,148 @@ TEST_F(FtpTransferFaults, ARestPutThatStopsBeforeStorSendsNothingAndKeepsNoOffse
         ftp.SetLocalFileName(Local("up"));
         ExpectRequest([&] { ftp.PutAsync(); }, TFtpRequest::PutAsync, 0);
         EXPECT_EQ(server.DataReceived(), content);
+        EXPECT_TRUE(server.Mismatches().empty()) << server.Mismatches().front();
+        ftp.AbortSession();
+    }
+}
+
+// A REST answered 350 whose transfer never sent its verb: the server would apply the offset
+// to the next STOR or RETR of the session, so the request clears it ("REST 0") before it
+// ends, with its own error and text. The plain transfer after it moves the whole file.
+TEST_F(FtpTransferFaults, AnOffsetTheServerTookIsClearedWhenItsTransferNeverRan) {
+    enum class Then { Upload, Download, Nothing };
+    struct Case {
+        const char* name;
+        TFtpRequest rq;
+        bool passive;
+        bool cancel;        // OnReadyToTransmit cancels; else the local file fails
+        bool closeOnClear;  // the server closes instead of answering "REST 0"
+        Then then;
+    };
+    const Case cases[] = {
+        {"RestPutAsync cancelled, active", TFtpRequest::RestPutAsync, false, true, false,
+         Then::Upload},
+        {"RestPutAsync without its local file, active", TFtpRequest::RestPutAsync, false, false,
+         false, Then::Download},
+        {"RestartPutAsync cancelled", TFtpRequest::RestartPutAsync, true, true, false,
+         Then::Upload},
+        {"RestartPutAsync without its local file", TFtpRequest::RestartPutAsync, true, false, false,
+         Then::Download},
+        {"RestGetAsync, local file gone", TFtpRequest::RestGetAsync, true, false, false,
+         Then::Download},
+        {"RestGetAsync, local file gone, active", TFtpRequest::RestGetAsync, false, false, false,
+         Then::Upload},
+        {"RestartGetAsync, local file gone", TFtpRequest::RestartGetAsync, true, false, false,
+         Then::Upload},
+        {"the server closes on REST 0", TFtpRequest::RestPutAsync, true, true, true, Then::Nothing},
+    };
+    const std::string content = "0123456789";
+    const std::string remote = "the whole remote file";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const bool download =
+            c.rq == TFtpRequest::RestGetAsync || c.rq == TFtpRequest::RestartGetAsync;
+        const bool ownSession =
+            c.rq == TFtpRequest::RestartPutAsync || c.rq == TFtpRequest::RestartGetAsync;
+        std::filesystem::remove_all(Local("down"));
+        WriteBytes(Local("up"), content);
+        WriteBytes(Local("down"), "0123");  // a download resumes after its 4 bytes
+
+        ScriptedFtpServer server;
+        auto prepare = [&] {
+            if (c.passive) {
+                server.Expect("PASV").Reply(server.PasvReplyText());
+            } else {
+                server.Expect("PORT *").Reply("200 ok");
+            }
+        };
+        server.Reply("220 Ready");
+        if (ownSession) {
+            server.Expect("USER u").Reply("331 Password").Expect("PASS p").Reply("230 In");
+            server.Expect("TYPE I").Reply("200 Binary");
+        }
+        prepare();
+        server.Expect("REST 4").Reply("350 Restarting at 4").Expect("REST 0");
+        if (c.closeOnClear) {
+            server.Close();
+        } else {
+            server.Reply("350 Restarting at 0");
+        }
+        prepare();
+        if (c.then == Then::Upload) {
+            if (c.passive) server.AcceptData();
+            server.Expect("STOR f");
+            if (!c.passive) server.ConnectData();
+            server.Reply("150 go").ReceiveData().Reply("226 Stored");
+        } else if (c.then == Then::Download) {
+            if (c.passive) server.AcceptData();
+            server.Expect("RETR f");
+            if (!c.passive) server.ConnectData();
+            server.Reply("150 go").SendData(remote).CloseData().Reply("226 Done");
+        }
+        server.Start();
+        ftp.SetPassive(c.passive);
+        if (ownSession) {
+            Target(server);
+            ftp.SetUserName("u");
+            ftp.SetPassWord("p");
+        } else {
+            Open(server);
+        }
+        ftp.OnReadyToTransmit = [&](TCustomFtpCli*, bool& cancel) { cancel = c.cancel; };
+        // A download's local file goes away while its REST is on the wire.
+        ftp.OnCommand = [&](TCustomFtpCli*, std::string& cmd) {
+            if (!download || cmd != "REST 4") return;
+            std::filesystem::remove(Local("down"));
+            std::filesystem::create_directory(Local("down"));
+        };
+        const std::string local = Local(download ? "down" : c.cancel ? "up" : "missing");
+        ftp.SetHostFileName("f");
+        ftp.SetLocalFileName(local);
+        if (!download) ftp.SetResumeAt(4);
+        const uint16_t error = download ? 550 : 426;
+        ExpectRequest(
+            [&] {
+                switch (c.rq) {
+                    case TFtpRequest::RestPutAsync:
+                        ftp.RestPutAsync();
+                        break;
+                    case TFtpRequest::RestartPutAsync:
+                        ftp.RestartPutAsync();
+                        break;
+                    case TFtpRequest::RestGetAsync:
+                        ftp.RestGetAsync();
+                        break;
+                    default:
+                        ftp.RestartGetAsync();
+                        break;
+                }
+            },
+            c.rq, error);
+        const std::string message =
+            c.cancel ? "426 Transmit cancelled by application"
+                     : std::to_string(error) + " Unable to open local file " + local;
+        EXPECT_EQ(dones.back().errorMessage, message);
+        EXPECT_EQ(ftp.StatusCode(), error);
+        EXPECT_EQ(ftp.ResumeAt(), 0);
+        ftp.OnCommand = nullptr;
+        ftp.OnReadyToTransmit = nullptr;
+        PumpFor(50);
+        ASSERT_FALSE(server.Received().empty());
+        EXPECT_EQ(server.Received().back(), "REST 0");
+        EXPECT_TRUE(server.Mismatches().empty()) << server.Mismatches().front();
+
+        if (c.then == Then::Upload) {
+            ftp.SetLocalFileName(Local("up"));
+            ExpectRequest([&] { ftp.PutAsync(); }, TFtpRequest::PutAsync, 0);
+            EXPECT_EQ(server.DataReceived(), content);
+        } else if (c.then == Then::Download) {
+            ftp.SetLocalFileName(Local("fetched"));
+            ExpectRequest([&] { ftp.GetAsync(); }, TFtpRequest::GetAsync, 0);
+            EXPECT_EQ(ReadBytes(Local("fetched")), remote);
+        } else {
+            EXPECT_FALSE(ftp.Connected());
+        }
         EXPECT_TRUE(server.Mismatches().empty()) << server.Mismatches().front();
         ftp.AbortSession();
     }
