@@ -7,6 +7,7 @@
 #include <string>
 
 #include "dialogs/InputForm.h"
+#include "dialogs/ReWriteForm.h"
 #include "settings/Commands.h"
 #include "settings/Options.h"
 #include "settings/ServerList.h"
@@ -28,14 +29,7 @@ struct TMessageQuery {
 };
 
 // The answers of the rewrite prompt, in the order of its buttons.
-enum class TRewriteAnswer : int {
-    Resume = 0,
-    Overwrite = 1,
-    All = 2,
-    Skip = 3,
-    SaveAs = 4,
-    Cancel = 5
-};
+using dialogs::TRewriteAnswer;
 
 struct TFontChoice {
     std::string Name;

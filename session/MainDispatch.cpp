@@ -81,7 +81,7 @@ void T_Main::DispatchFailure(ftp::TFtpRequest request, uint16_t error) {
         }
         if (c.State.DownloadingTree) {
             c.WriteLog(kErrorPrefix + f.ErrorMessage());
-            transfers_.DirectoryFailed(error);
+            transfers_.DirectoryFailed(request, error);
             return;
         }
         if (f.Binary()) c.TypeAscii();
@@ -101,10 +101,10 @@ void T_Main::DispatchFailure(ftp::TFtpRequest request, uint16_t error) {
     } else if (IsRemoteOperation(request)) {
         remoteOps_.RequestDone(request, error);
     } else if (request == R::MkdAsync && c.State.UploadingTree) {
-        transfers_.DirectoryFailed(error);
+        transfers_.DirectoryFailed(request, error);
     } else if (IsListingRequest(request)) {
         if (c.State.DownloadingTree || c.State.UploadingTree)
-            transfers_.DirectoryFailed(error);
+            transfers_.DirectoryFailed(request, error);
         else if (c.State.DeletingTree)
             remoteOps_.DirectoryFailed(error);
         else
@@ -127,6 +127,9 @@ void T_Main::DispatchSuccess(ftp::TFtpRequest request) {
         case R::CDupAsync:
             if (c.State.RemovingDirs) {
                 remoteOps_.RemovalStep();
+            } else if (request == R::MkdAsync && c.State.UploadingTree) {
+                // The directory made is empty: the upload goes on without listing it.
+                transfers_.UploadDirectoryMade();
             } else {
                 f.SetHostFileName("");
                 c.ListCurrentDir();

@@ -386,6 +386,18 @@ void T_Main::DisconnectSession(bool setTimeout) {
     if (!c.State.ServerMode || c.ScreenCursor() == TCursor::HourGlass) EndSession();
 }
 
+void T_Main::StopTransfer() {
+    TSessionCore& c = core_;
+    userAbort_ = true;
+    c.Ftp1.SetTimeout(1);
+    c.Ftp1.AbortSession();
+    c.ProcessMessages();
+    // The session-closed handling runs now, whether or not the close has been reported yet.
+    if (c.Ftp1.State() == ftp::esReady && (!c.State.ServerMode || c.State.Attempt >= 0))
+        Ftp1SessionClosed(0);
+    c.SetScreenCursor(TCursor::Default);
+}
+
 void T_Main::sbDisConnectClick() {
     DisconnectSession(true);
 }

@@ -80,9 +80,11 @@ class T_Main {
     uint32_t KeepAliveInterval() const;
     bool KeepAliveWanted() const;
     void DisconnectSession(bool setTimeout);
+    // Stop Transfer: the session is dropped at once and the server list comes back.
+    void StopTransfer();
 
     TSessionCore core_;
-    TTransferManager transfers_{core_};
+    TTransferManager transfers_{core_, [this] { StopTransfer(); }};
     TRemoteOperations remoteOps_;
     std::unique_ptr<TTimerCalibration> calibration_;
     // A connect request is out and its completion has not come yet.
