@@ -7,6 +7,7 @@
 #include <string>
 
 #include "dialogs/InputForm.h"
+#include "session/TextFileView.h"
 #include "dialogs/ReWriteForm.h"
 #include "settings/Commands.h"
 #include "settings/Options.h"
@@ -69,6 +70,8 @@ class TDialogService {
     virtual std::optional<TFontChoice> ChooseFont(const TFontChoice& /*start*/) {
         return std::nullopt;
     }
+    // A read-only window showing a local file as text; it stays open beside the main window.
+    virtual void ViewText(const TTextFileView& /*view*/) {}
 };
 
 }  // namespace tarnwick::session

@@ -515,4 +515,12 @@ void T_Main::lvLocSelectItems(const std::vector<size_t>& rows) {
     core_.lvLoc.SetSelection(rows);
 }
 
+void T_Main::lvLocColumnClick(int column) {
+    paneTools_.lvLocColumnClick(column);
+}
+
+void T_Main::FTPViewColumnClick(int column) {
+    paneTools_.FTPViewColumnClick(column);
+}
+
 }  // namespace tarnwick::session

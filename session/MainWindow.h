@@ -9,6 +9,8 @@
 #include <string>
 
 #include "ftp/FtpTypes.h"
+#include "session/LocalCommands.h"
+#include "session/PaneTools.h"
 #include "session/RemoteOperations.h"
 #include "session/SessionCore.h"
 #include "session/TransferManager.h"
@@ -26,6 +28,8 @@ class T_Main {
     const TSessionCore& Core() const { return core_; }
     TTransferManager& Transfers() { return transfers_; }
     TRemoteOperations& RemoteOps() { return remoteOps_; }
+    TLocalCommands& LocalCommands() { return localCommands_; }
+    TPaneTools& PaneTools() { return paneTools_; }
 
     // --- Window life ----------------------------------------------------------------------
     void FormCreate();
@@ -42,6 +46,9 @@ class T_Main {
     // The selection the user made in a pane.
     void FTPViewSelectItems(const std::vector<size_t>& rows);
     void lvLocSelectItems(const std::vector<size_t>& rows);
+    // A click on a pane's column header (0 the name column): sort by it, or reverse.
+    void lvLocColumnClick(int column);
+    void FTPViewColumnClick(int column);
     void sbDisConnectClick();
     void ExplorerButton1Click();
     void Exit1Click();
@@ -86,6 +93,8 @@ class T_Main {
     TSessionCore core_;
     TTransferManager transfers_{core_, [this] { StopTransfer(); }};
     TRemoteOperations remoteOps_;
+    TLocalCommands localCommands_{core_};
+    TPaneTools paneTools_{core_};
     std::unique_ptr<TTimerCalibration> calibration_;
     // A connect request is out and its completion has not come yet.
     bool connectPending_ = false;

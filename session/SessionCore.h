@@ -35,6 +35,8 @@ struct TMainEnvironment {
     int ScreenWidth = 1024;             // for the first pane split
     // Asks the window to close (Exit); the window then runs FormDestroy.
     std::function<void()> CloseWindow;
+    // The desktop's opener for "Run" (looked up on PATH); xdg-open when empty.
+    std::string Opener;
 };
 
 enum class TCursor { Default, HourGlass };
@@ -68,7 +70,7 @@ class TSessionCore {
     TComboModel cbCmd{"cbCmd", Notifier, TChange::CommandBox};
     TControlStates Controls{Notifier};
     TLogModel Log;
-    TLocalPanel Local{lvLoc, Notifier, State};
+    TLocalPanel Local{lvLoc, Notifier, State, Controls};
     TWindowTimer cTimer;
 
     std::vector<TFTPServerInfo> Servers;

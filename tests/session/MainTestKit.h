@@ -33,11 +33,14 @@ class TScriptedDialogs : public TDialogService {
     std::deque<std::pair<TRewriteAnswer, std::string>> rewriteAnswers;
     std::deque<std::optional<int>> permissionAnswers;
     std::deque<std::string> commandPicks;
+    std::deque<std::optional<TFontChoice>> fontAnswers;
 
     std::vector<TInputQuery> inputsAsked;
     std::vector<TMessageQuery> messagesAsked;
     std::vector<std::string> rewritesAsked;
     std::vector<std::string> permissionsAsked;
+    std::vector<TFontChoice> fontsAsked;
+    std::vector<TTextFileView> textsViewed;
     int serverDialogs = 0;
     int optionDialogs = 0;
     int beeps = 0;
@@ -73,6 +76,11 @@ class TScriptedDialogs : public TDialogService {
         return Take(permissionAnswers, std::optional<int>{});
     }
     std::string PickCommand(TCommandList&) override { return Take(commandPicks, std::string()); }
+    std::optional<TFontChoice> ChooseFont(const TFontChoice& start) override {
+        fontsAsked.push_back(start);
+        return Take(fontAnswers, std::optional<TFontChoice>{});
+    }
+    void ViewText(const TTextFileView& view) override { textsViewed.push_back(view); }
 
   private:
     template <typename T>
@@ -159,6 +167,7 @@ class MainFixture : public ::testing::Test {
         env.Dialogs = &dialogs;
         env.Timers = timers.Factory();
         env.CloseWindow = [this] { ++closeRequests; };
+        env.Opener = opener;
         main = std::make_unique<T_Main>(env);
         subscription = main->Core().Notifier.Subscribe(
             TChange::RemoteDirectory | TChange::ServerList, [this](TChange kind) {
@@ -217,6 +226,8 @@ class MainFixture : public ::testing::Test {
     TManualTimers timers;
     std::unique_ptr<T_Main> main;
     int closeRequests = 0;
+    // The program "Run" starts (xdg-open when empty).
+    std::string opener;
     // Listings shown and server lists shown since the window was created.
     int listings = 0;
     int serverLists = 0;
