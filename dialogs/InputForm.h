@@ -10,6 +10,8 @@
 namespace tarnwick::dialogs {
 
 inline constexpr size_t kDefaultInputMaxLength = 255;
+inline constexpr char kMaskCharacter = '*';
+inline constexpr const char* kMaskPasswordCaption = "Mask password";
 
 struct TInputQuery {
     std::string Caption;
@@ -20,11 +22,12 @@ struct TInputQuery {
     bool Masked = false;       // start with the input shown as "*"
 };
 
+// The keys the form answers to by itself.
+enum class TInputKey { Enter, Escape };
+
 class TInputForm {
   public:
-    explicit TInputForm(TInputQuery query) : query_(std::move(query)), text_(query_.Value) {
-        masked_ = query_.Masked;
-    }
+    explicit TInputForm(TInputQuery query);
 
     const TInputQuery& Query() const { return query_; }
     const std::string& Text() const { return text_; }
@@ -32,6 +35,18 @@ class TInputForm {
 
     void SetText(std::string text) { text_ = std::move(text); }
     void SetMasked(bool masked) { masked_ = masked; }
+    // What the edit box shows: the text, or one "*" per character while masked.
+    std::string Shown() const;
+
+    // Enter accepts and Escape cancels; both close the form.
+    void KeyPress(TInputKey key);
+    void Accept();
+    void Cancel();
+    bool Closed() const { return closed_; }
+    // The accepted text once the form closed with Enter or OK; nothing when cancelled or
+    // still open.
+    std::optional<std::string> Result() const;
+
     // The value to hand back: the text cut to the maximum length, never inside a UTF-8
     // character.
     std::string Accepted() const;
@@ -40,6 +55,8 @@ class TInputForm {
     TInputQuery query_;
     std::string text_;
     bool masked_ = false;
+    bool closed_ = false;
+    bool accepted_ = false;
 };
 
 }  // namespace tarnwick::dialogs
