@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "dialogs/InputForm.h"
 #include "session/TextFileView.h"
@@ -48,8 +49,10 @@ class TDialogService {
     virtual void Beep() {}
 
     // The server properties dialog on a copy of `record`; true (and the record replaced) on
-    // OK. Host types are read from and saved to the settings folder.
-    virtual bool EditServer(TFTPServerInfo& /*record*/, const std::string& /*settingsFolder*/) {
+    // OK. Host types are read from and saved to the settings folder. `otherNames` are the
+    // other saved servers' names, which the dialog does not accept again.
+    virtual bool EditServer(TFTPServerInfo& /*record*/, const std::string& /*settingsFolder*/,
+                            const std::vector<std::string>& /*otherNames*/) {
         return false;
     }
     // The preferences dialog; true when confirmed (the caller saves and applies).

@@ -35,6 +35,14 @@ bool SameTextNoCase(std::string_view a, std::string_view b) {
     });
 }
 
+// The names of the saved servers other than the one at `except` (-1: all of them).
+std::vector<std::string> ServerNamesBut(const std::vector<TFTPServerInfo>& servers, int except) {
+    std::vector<std::string> names;
+    for (size_t i = 0; i < servers.size(); ++i)
+        if (static_cast<int>(i) != except) names.push_back(servers[i].Name);
+    return names;
+}
+
 bool FolderExists(const std::string& path) {
     struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -469,7 +477,8 @@ void T_Main::sbNewServerClick() {
     TSessionCore& c = core_;
     if (!c.State.ServerMode) return;
     TFTPServerInfo record = NewServerInfo(c.Options);
-    if (!c.Dialogs().EditServer(record, c.SettingsFolder())) return;
+    if (!c.Dialogs().EditServer(record, c.SettingsFolder(), ServerNamesBut(c.Servers, -1)))
+        return;
     c.Servers.push_back(record);
     c.AddServerItem(record, true);
     c.SaveServerList();
@@ -486,7 +495,8 @@ void T_Main::sbPropertiesClick() {
         selected < 0 ? -1
                      : FindServer(c.Servers, c.FTPView.Row(static_cast<size_t>(selected)).Name);
     TFTPServerInfo record = index >= 0 ? c.Servers[static_cast<size_t>(index)] : TFTPServerInfo{};
-    if (!c.Dialogs().EditServer(record, c.SettingsFolder())) return;
+    if (!c.Dialogs().EditServer(record, c.SettingsFolder(), ServerNamesBut(c.Servers, index)))
+        return;
     if (index >= 0) {
         c.Servers[static_cast<size_t>(index)] = record;
         TPaneRow row = c.FTPView.Row(static_cast<size_t>(selected));

@@ -42,6 +42,9 @@ class TScriptedDialogs : public TDialogService {
     std::vector<TFontChoice> fontsAsked;
     std::vector<TTextFileView> textsViewed;
     int serverDialogs = 0;
+    // What the last server dialog was given besides its record.
+    std::string serverFolder;
+    std::vector<std::string> serverOtherNames;
     int optionDialogs = 0;
     int beeps = 0;
 
@@ -55,8 +58,11 @@ class TScriptedDialogs : public TDialogService {
                     query.Buttons == TMsgButtons::YesNo ? TMsgResult::No : TMsgResult::Cancel);
     }
     void Beep() override { ++beeps; }
-    bool EditServer(TFTPServerInfo& record, const std::string&) override {
+    bool EditServer(TFTPServerInfo& record, const std::string& settingsFolder,
+                    const std::vector<std::string>& otherNames) override {
         ++serverDialogs;
+        serverFolder = settingsFolder;
+        serverOtherNames = otherNames;
         auto edit = Take(serverEdits, std::function<bool(TFTPServerInfo&)>{});
         return edit ? edit(record) : false;
     }
