@@ -32,7 +32,7 @@ TInputDialog::TInputDialog(dialogs::TInputForm& form, QWidget* parent)
     prompt->setBuddy(edit_);
     layout->addWidget(edit_);
     if (q.ShowMaskBox) {
-        mask_ = MakeChild<QCheckBox>(this, tr("Mask password"));
+        mask_ = MakeChild<QCheckBox>(this, QString::fromUtf8(dialogs::kMaskPasswordCaption));
         mask_->setObjectName("MaskPassword");
         mask_->setChecked(form.Masked());
         layout->addWidget(mask_);
@@ -45,6 +45,7 @@ TInputDialog::TInputDialog(dialogs::TInputForm& form, QWidget* parent)
     auto* buttons = MakeChild<QDialogButtonBox>(
         this, QDialogButtonBox::Ok | QDialogButtonBox::Cancel, Qt::Horizontal);
     buttons->button(QDialogButtonBox::Ok)->setObjectName("OK");
+    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
     buttons->button(QDialogButtonBox::Cancel)->setObjectName("Cancel");
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -54,8 +55,18 @@ TInputDialog::TInputDialog(dialogs::TInputForm& form, QWidget* parent)
     });
 }
 
-std::string TInputDialog::Result() const {
-    return form_.Accepted();
+void TInputDialog::accept() {
+    form_.KeyPress(dialogs::TInputKey::Enter);
+    QDialog::accept();
+}
+
+void TInputDialog::reject() {
+    form_.KeyPress(dialogs::TInputKey::Escape);
+    QDialog::reject();
+}
+
+std::optional<std::string> TInputDialog::Result() const {
+    return form_.Result();
 }
 
 }  // namespace tarnwick::ui

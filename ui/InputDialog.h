@@ -15,8 +15,11 @@ class TInputDialog : public QDialog {
   public:
     TInputDialog(dialogs::TInputForm& form, QWidget* parent = nullptr);
 
-    // The bytes the user confirmed (the form's accepted text).
-    std::string Result() const;
+    // Enter and OK accept, Escape and Cancel cancel: the form hears which.
+    void accept() override;
+    void reject() override;
+    // The bytes the user confirmed (the form's accepted text); nothing when cancelled.
+    std::optional<std::string> Result() const;
 
   private:
     dialogs::TInputForm& form_;

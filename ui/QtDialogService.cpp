@@ -1,10 +1,13 @@
 #include "ui/QtDialogService.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QMessageBox>
 
 #include "session/DisplayText.h"
 #include "ui/InputDialog.h"
+#include "ui/OptionsDialog.h"
+#include "ui/ServerDialog.h"
 
 namespace tarnwick::ui {
 
@@ -34,7 +37,7 @@ QMessageBox::StandardButton ToQt(session::TMsgResult r) {
 std::optional<std::string> TQtDialogService::InputQuery(const session::TInputQuery& query) {
     dialogs::TInputForm form(query);
     TInputDialog dialog(form, owner_);
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    dialog.exec();
     return dialog.Result();
 }
 
@@ -95,6 +98,30 @@ session::TMsgResult TQtDialogService::MessageBox(const session::TMessageQuery& q
 
 void TQtDialogService::Beep() {
     QApplication::beep();
+}
+
+bool TQtDialogService::EditServer(TFTPServerInfo& record, const std::string& settingsFolder,
+                                  const std::vector<std::string>& otherNames) {
+    dialogs::TFFtpBase form(record, settingsFolder, otherNames);
+    TServerDialog dialog(form, *this, owner_);
+    if (dialog.exec() != QDialog::Accepted || !form.Confirmed()) return false;
+    record = form.Record();
+    return true;
+}
+
+bool TQtDialogService::EditOptions(TFTPOptions& options) {
+    dialogs::T_Options form(options);
+    TOptionsDialog dialog(form, *this, owner_);
+    if (dialog.exec() != QDialog::Accepted || !form.Confirmed()) return false;
+    options = form.Options();
+    return true;
+}
+
+std::optional<std::string> TQtDialogService::ChooseFolder(const std::string& start) {
+    // The Qt folder dialog offers a button that creates a folder.
+    const QString folder = QFileDialog::getExistingDirectory(owner_, QString(), Shown(start));
+    if (folder.isEmpty()) return std::nullopt;
+    return folder.toStdString();
 }
 
 }  // namespace tarnwick::ui

@@ -17,6 +17,10 @@ class TQtDialogService : public session::TDialogService {
     std::optional<std::string> InputQuery(const session::TInputQuery& query) override;
     session::TMsgResult MessageBox(const session::TMessageQuery& query) override;
     void Beep() override;
+    bool EditServer(TFTPServerInfo& record, const std::string& settingsFolder,
+                    const std::vector<std::string>& otherNames) override;
+    bool EditOptions(TFTPOptions& options) override;
+    std::optional<std::string> ChooseFolder(const std::string& start) override;
 
   private:
     QPointer<QWidget> owner_;
