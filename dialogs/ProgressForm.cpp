@@ -109,10 +109,10 @@ std::string TProgress::TransferRateLbl() const {
     return updated_ ? FormatRate(rate_) : std::string();
 }
 
-TPicturePlace TProgress::PicturePlace(int width, int height) const {
+TPicturePlace TProgress::PlaceOf(int frame, int width, int height) {
     TPicturePlace place;
-    place.X = frame_ * (width / kAnimationSteps);
-    place.Y = height * kBobQuarters[frame_ % kBobPeriod] / kBobPeriod;
+    place.X = frame * (width / kAnimationSteps);
+    place.Y = height * kBobQuarters[frame % kBobPeriod] / kBobPeriod;
     return place;
 }
 

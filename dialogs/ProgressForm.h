@@ -60,7 +60,10 @@ class TProgress {
     // 0 to 19 while sending, 20 down to 0 while receiving.
     int Frame() const { return frame_; }
     // PaintBox1Paint: the picture's place in a paint box of this size.
-    TPicturePlace PicturePlace(int width, int height) const;
+    TPicturePlace PicturePlace(int width, int height) const {
+        return PlaceOf(frame_, width, height);
+    }
+    static TPicturePlace PlaceOf(int frame, int width, int height);
 
     // "%2d:%2.2d:%2.2d" of whole seconds; "x.yyy K/sec" of bytes per second (K = 1000).
     static std::string FormatTime(int64_t seconds);

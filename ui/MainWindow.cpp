@@ -50,6 +50,7 @@ TMainWindow::TMainWindow(session::T_Main& main, QWidget* parent)
     panes_->addWidget(BuildLocalPane());
     panes_->addWidget(BuildRemotePane());
     setCentralWidget(panes_);
+    BuildTransfers();
     statusBar()->setObjectName("StatusBar");
 
     Subscribe();

@@ -20,6 +20,8 @@
 
 namespace tarnwick::ui {
 
+class TProgressController;
+
 class TMainWindow : public QMainWindow {
     Q_OBJECT
   public:
@@ -32,6 +34,8 @@ class TMainWindow : public QMainWindow {
     QComboBox& PathBox() { return *ftpPath_; }
     // The action of a named control (nullptr when there is none).
     QAction* Action(const QString& name) const;
+    // The progress window of the transfer batch running comes and goes through this.
+    TProgressController& Progress() { return *progress_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -45,6 +49,7 @@ class TMainWindow : public QMainWindow {
     void BuildToolBar();
     QWidget* BuildLocalPane();
     QWidget* BuildRemotePane();
+    void BuildTransfers();
     void Subscribe();
 
     void ShowTitle();
@@ -69,6 +74,7 @@ class TMainWindow : public QMainWindow {
     QLineEdit* localDir_ = nullptr;
     TLogWidget* log_ = nullptr;
     QToolButton* oneLevelUp_ = nullptr;
+    TProgressController* progress_ = nullptr;
     bool overrideCursor_ = false;
     bool showingPathBox_ = false;
 };

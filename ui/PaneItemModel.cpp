@@ -107,6 +107,23 @@ QMimeData* TPaneItemModel::mimeData(const QModelIndexList&) const {
     return data.release();  // the drag that asked for it owns it
 }
 
+void TPaneItemModel::SetDropHandlers(TDropCheck canDrop, TDrop drop) {
+    canDrop_ = std::move(canDrop);
+    drop_ = std::move(drop);
+}
+
+bool TPaneItemModel::canDropMimeData(const QMimeData* data, Qt::DropAction, int, int,
+                                     const QModelIndex&) const {
+    return data && canDrop_ && canDrop_(data);
+}
+
+bool TPaneItemModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                                  const QModelIndex& parent) {
+    if (!canDropMimeData(data, action, row, column, parent) || !drop_) return false;
+    drop_(data);
+    return true;
+}
+
 void TPaneItemModel::PaneAboutToReset() {
     beginResetModel();
 }

@@ -6,6 +6,7 @@
 #include <QAbstractTableModel>
 #include <QIcon>
 #include <QStringList>
+#include <functional>
 
 #include "session/PaneModel.h"
 
@@ -33,6 +34,16 @@ class TPaneItemModel : public QAbstractTableModel, private session::TPaneObserve
     // The MIME type a drag out of this pane carries (which pane it is).
     QString DragMimeType() const;
 
+    // Whether a drag may be dropped here, and the drop: the window decides (nothing is
+    // dropped while no handlers are set).
+    using TDropCheck = std::function<bool(const QMimeData*)>;
+    using TDrop = std::function<void(const QMimeData*)>;
+    void SetDropHandlers(TDropCheck canDrop, TDrop drop);
+    bool canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                         const QModelIndex& parent) const override;
+    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                      const QModelIndex& parent) override;
+
   signals:
     // The session changed the selection of these rows (inclusive).
     void SessionSelectionChanged(int first, int last);
@@ -53,6 +64,8 @@ class TPaneItemModel : public QAbstractTableModel, private session::TPaneObserve
     QIcon folderIcon_;
     QIcon fileIcon_;
     QIcon serverIcon_;
+    TDropCheck canDrop_;
+    TDrop drop_;
 };
 
 }  // namespace tarnwick::ui

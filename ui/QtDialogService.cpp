@@ -7,6 +7,7 @@
 #include "session/DisplayText.h"
 #include "ui/InputDialog.h"
 #include "ui/OptionsDialog.h"
+#include "ui/ReWriteDialog.h"
 #include "ui/ServerDialog.h"
 
 namespace tarnwick::ui {
@@ -98,6 +99,17 @@ session::TMsgResult TQtDialogService::MessageBox(const session::TMessageQuery& q
 
 void TQtDialogService::Beep() {
     QApplication::beep();
+}
+
+session::TRewriteAnswer TQtDialogService::AskRewrite(std::string& target) {
+    dialogs::TFReWrite form(target);
+    TReWriteDialog dialog(
+        form, [this](const session::TInputQuery& q) { return InputQuery(q); }, owner_);
+    dialog.raise();
+    dialog.activateWindow();
+    dialog.exec();
+    if (form.Answer() == session::TRewriteAnswer::SaveAs) target = form.Target();
+    return form.Answer();
 }
 
 bool TQtDialogService::EditServer(TFTPServerInfo& record, const std::string& settingsFolder,

@@ -17,6 +17,7 @@ class TQtDialogService : public session::TDialogService {
     std::optional<std::string> InputQuery(const session::TInputQuery& query) override;
     session::TMsgResult MessageBox(const session::TMessageQuery& query) override;
     void Beep() override;
+    session::TRewriteAnswer AskRewrite(std::string& target) override;
     bool EditServer(TFTPServerInfo& record, const std::string& settingsFolder,
                     const std::vector<std::string>& otherNames) override;
     bool EditOptions(TFTPOptions& options) override;
