@@ -1,7 +1,13 @@
 // tarnwick: the desktop program. Creates the main window's logic and its Qt window, and runs
 // Qt's event loop, which drives the network too.
+#include <pthread.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QScreen>
+#include <cerrno>
+#include <charconv>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -12,6 +18,7 @@
 #include "ui/MainWindow.h"
 #include "ui/QtDialogService.h"
 #include "ui/QtLoopDriver.h"
+#include "ui/WindowReady.h"
 
 namespace {
 
@@ -19,7 +26,10 @@ constexpr const char* kUsage =
     "Usage: tarnwick [--version] [--help] [Qt options]\n"
     "The two-pane FTP client. Saved servers, preferences and logs live in the settings\n"
     "folder: $TARNWICK_HOME, else $XDG_CONFIG_HOME/tarnwick (default ~/.config/tarnwick).\n"
-    "The command-line client is tarnwick-cli.\n";
+    "The command-line client is tarnwick-cli.\n"
+    "Diagnostics: with TARNWICK_READY_FD=N set, the line \"ready\" is written to the open\n"
+    "file descriptor N (above 2) once the window is shown, painted, and the event loop has\n"
+    "gone idle.\n";
 
 constexpr const char* kNoDisplay =
     "tarnwick: there is no display to show the window on (neither DISPLAY nor\n"
@@ -33,6 +43,44 @@ bool HasDisplay() {
         if (v != nullptr && *v != '\0') return true;
     }
     return false;
+}
+
+constexpr const char* kReadyFdVariable = "TARNWICK_READY_FD";
+constexpr std::string_view kReadyLine = "ready\n";
+constexpr int kLastStandardFd = 2;
+
+// The descriptor named by TARNWICK_READY_FD, or -1. The variable is taken out of the
+// environment, so that programs this one starts do not inherit it.
+int TakeReadyFd() {
+    const char* text = std::getenv(kReadyFdVariable);
+    if (text == nullptr) return -1;
+    const std::string_view value = text;
+    int fd = -1;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), fd);
+    ::unsetenv(kReadyFdVariable);
+    if (error != std::errc{} || end != value.data() + value.size() || fd <= kLastStandardFd)
+        return -1;
+    return fd;
+}
+
+// Tells whoever waits on `fd` that the window is usable: shown, painted, and the event loop
+// idle after that.
+void ReportReadyWhenUsable(QWidget& window, int fd) {
+    if (fd < 0) return;
+    tarnwick::ui::WhenWindowReady(window, [fd] {
+        // A reader that has gone away must not end the program with SIGPIPE.
+        sigset_t pipeSignal;
+        sigemptyset(&pipeSignal);
+        sigaddset(&pipeSignal, SIGPIPE);
+        sigset_t before;
+        pthread_sigmask(SIG_BLOCK, &pipeSignal, &before);
+        if (::write(fd, kReadyLine.data(), kReadyLine.size()) < 0 && errno == EPIPE) {
+            const timespec noWait{};
+            sigtimedwait(&pipeSignal, nullptr, &noWait);
+        }
+        pthread_sigmask(SIG_SETMASK, &before, nullptr);
+        ::close(fd);
+    });
 }
 
 }  // namespace
@@ -74,6 +122,7 @@ int main(int argc, char** argv) {
     dialogs.SetOwner(&window);
     main.FormCreate();
     window.show();
+    ReportReadyWhenUsable(window, TakeReadyFd());
     const int status = QApplication::exec();
     shown = nullptr;
     return status;
