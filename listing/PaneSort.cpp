@@ -95,13 +95,82 @@ int ColumnClickKey(int key, int tag) {
     return tag;
 }
 
+namespace {
+
+// What a row sorts by, worked out once per row rather than once per comparison: the picture,
+// the size as a number, or the upper-cased text of the key's column with its first eight bytes
+// as a number that settles most comparisons.
+struct TSortItem {
+    int picture = 0;
+    std::int64_t number = 0;
+    std::uint64_t prefix = 0;
+    std::uint32_t index = 0;
+};
+
+std::string UpperText(std::string_view text) {
+    std::string upper(text);
+    for (char& c : upper) c = AsciiUpper(c);
+    return upper;
+}
+
+std::uint64_t PrefixOf(std::string_view upper) {
+    constexpr std::size_t kPrefixBytes = sizeof(std::uint64_t);
+    std::uint64_t prefix = 0;
+    for (std::size_t i = 0; i < kPrefixBytes; ++i) {
+        const std::uint64_t byte = i < upper.size() ? static_cast<unsigned char>(upper[i]) : 0;
+        prefix = (prefix << 8) | byte;
+    }
+    return prefix;
+}
+
+std::string_view TextColumn(const TPaneRow& row, long long column) {
+    switch (column) {
+        case kColumnTime:
+            return row.Time;
+        case kColumnAttr:
+            return row.Attr;
+        default:
+            return row.Name;
+    }
+}
+
+}  // namespace
+
 void ResortRows(std::vector<TPaneRow>& rows, int key) {
     for (TPaneRow& row : rows) {
         if (row.Picture == kPictureDirectory) row.Size.clear();
     }
-    std::stable_sort(rows.begin(), rows.end(), [key](const TPaneRow& a, const TPaneRow& b) {
-        return FTPViewCompare(a, b, key) < 0;
+    const bool reversed = key < 0;
+    const long long column = std::llabs(static_cast<long long>(key));
+    const bool bySize = column == kColumnSize;
+    std::vector<TSortItem> items(rows.size());
+    std::vector<std::string> texts(bySize ? 0 : rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        TSortItem& item = items[i];
+        item.picture = rows[i].Picture;
+        item.index = static_cast<std::uint32_t>(i);
+        if (bySize) {
+            item.number = LeadingInteger(rows[i].Size);
+            continue;
+        }
+        texts[i] = column == kColumnDate ? UpperText(TSortableDate(rows[i].Date).View())
+                                         : UpperText(TextColumn(rows[i], column));
+        item.prefix = PrefixOf(texts[i]);
+    }
+    // The order FTPViewCompare gives: pictures first whatever the direction; a positive size
+    // key puts the larger file first; texts compare byte by byte as upper-cased, a prefix first.
+    std::stable_sort(items.begin(), items.end(), [&](const TSortItem& a, const TSortItem& b) {
+        if (a.picture != b.picture) return a.picture < b.picture;
+        const TSortItem& first = reversed ? b : a;
+        const TSortItem& second = reversed ? a : b;
+        if (bySize) return first.number > second.number;
+        if (first.prefix != second.prefix) return first.prefix < second.prefix;
+        return texts[first.index] < texts[second.index];
     });
+    std::vector<TPaneRow> sorted;
+    sorted.reserve(rows.size());
+    for (const TSortItem& item : items) sorted.push_back(std::move(rows[item.index]));
+    rows = std::move(sorted);
 }
 
 }  // namespace tarnwick

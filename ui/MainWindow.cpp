@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "session/DisplayText.h"
+#include "ui/PaneViews.h"
 #include "ui/QtOwnership.h"
 
 namespace tarnwick::ui {
@@ -50,6 +51,7 @@ TMainWindow::TMainWindow(session::T_Main& main, QWidget* parent)
     panes_->addWidget(BuildLocalPane());
     panes_->addWidget(BuildRemotePane());
     setCentralWidget(panes_);
+    BuildPaneMenus();
     BuildTransfers();
     statusBar()->setObjectName("StatusBar");
 
@@ -58,7 +60,6 @@ TMainWindow::TMainWindow(session::T_Main& main, QWidget* parent)
     ShowTitle();
     ShowPathBox();
     ShowBusy();
-    ShowLocalDirectory();
     ShowLayout();
 }
 
@@ -151,35 +152,6 @@ void TMainWindow::BuildToolBar() {
     }
 }
 
-QWidget* TMainWindow::BuildLocalPane() {
-    auto* pane = MakeChild<QWidget>(panes_);
-    pane->setObjectName("PanelLocal");
-    auto* layout = MakeChild<QVBoxLayout>(pane);
-    layout->setContentsMargins(0, 0, 0, 0);
-    auto* row = MakeChild<QWidget>(pane);
-    auto* rowLayout = MakeChild<QHBoxLayout>(row);
-    rowLayout->setContentsMargins(0, 0, 0, 0);
-    auto* up = MakeChild<QToolButton>(row);
-    up->setObjectName("SpeedButton4");
-    up->setIcon(style()->standardIcon(QStyle::SP_FileDialogToParent));
-    up->setToolTip(tr("Up one level"));
-    up->setAccessibleName(tr("Local up one level"));
-    connect(up, &QToolButton::clicked, this, [this] { core_.Local.SpeedButton4Click(); });
-    localDir_ = MakeChild<QLineEdit>(row);
-    localDir_->setObjectName("dlbx");
-    localDir_->setReadOnly(true);
-    localDir_->setAccessibleName(tr("Local folder"));
-    rowLayout->addWidget(up);
-    rowLayout->addWidget(localDir_);
-    layout->addWidget(row);
-    lvLoc_ = MakeChild<TPaneWidget>(pane, core_.lvLoc);
-    layout->addWidget(lvLoc_);
-    connect(lvLoc_, &TPaneWidget::DoubleClicked, this, [this] { core_.Local.lvLocDblClick(); });
-    connect(lvLoc_, &TPaneWidget::UserSelected, this,
-            [this](const std::vector<size_t>& rows) { main_.lvLocSelectItems(rows); });
-    return pane;
-}
-
 QWidget* TMainWindow::BuildRemotePane() {
     auto* pane = MakeChild<QWidget>(panes_);
     pane->setObjectName("PanelRemote");
@@ -217,9 +189,19 @@ QWidget* TMainWindow::BuildRemotePane() {
 
     auto* split = MakeChild<QSplitter>(pane, Qt::Vertical);
     split->setObjectName("Splitter2");
-    ftpView_ = MakeChild<TPaneWidget>(split, core_.FTPView);
+    // The status line pnlFtpInfo sits under the remote list, above the log.
+    auto* listed = MakeChild<QWidget>(split);
+    auto* listedLayout = MakeChild<QVBoxLayout>(listed);
+    listedLayout->setContentsMargins(0, 0, 0, 0);
+    ftpView_ = MakeChild<TPaneWidget>(listed, core_.FTPView);
+    pnlFtpInfo_ = MakeChild<QLabel>(listed);
+    pnlFtpInfo_->setObjectName("pnlFtpInfo");
+    pnlFtpInfo_->setAccessibleName(tr("Remote selection"));
+    pnlFtpInfo_->hide();
+    listedLayout->addWidget(ftpView_);
+    listedLayout->addWidget(pnlFtpInfo_);
     log_ = MakeChild<TLogWidget>(split, core_.Log);
-    split->addWidget(ftpView_);
+    split->addWidget(listed);
     split->addWidget(log_);
     split->setStretchFactor(0, kViewStretch);
     split->setStretchFactor(1, kLogStretch);
@@ -239,7 +221,6 @@ void TMainWindow::Subscribe() {
     on(TChange::Title, &TMainWindow::ShowTitle);
     on(TChange::PathBox, &TMainWindow::ShowPathBox);
     on(TChange::Busy, &TMainWindow::ShowBusy);
-    on(TChange::LocalDirectory, &TMainWindow::ShowLocalDirectory);
     on(TChange::Layout, &TMainWindow::ShowLayout);
     on(TChange::ViewStyle, &TMainWindow::ShowFont);
     on(TChange::Session, &TMainWindow::ShowSession);
@@ -275,10 +256,6 @@ void TMainWindow::ShowBusy() {
     overrideCursor_ = screenBusy;
 }
 
-void TMainWindow::ShowLocalDirectory() {
-    localDir_->setText(Shown(core_.Local.Directory()));
-}
-
 void TMainWindow::ShowLayout() {
     const session::TPaneLayout& l = core_.Layout();
     const int total = panes_->width() > 0 ? panes_->width() : l.ClientWidth;
@@ -294,8 +271,8 @@ void TMainWindow::ShowFont() {
     QFont font = QApplication::font();
     if (!f.Name.empty() && QFont(QString::fromStdString(f.Name)).exactMatch())
         font.setFamily(QString::fromStdString(f.Name));
-    ftpView_->setFont(font);
-    lvLoc_->setFont(font);
+    ApplyPaneFont(*ftpView_, font, main_.PaneTools().PaneFont(core_.FTPView));
+    ApplyPaneFont(*lvLoc_, font, main_.PaneTools().PaneFont(core_.lvLoc));
 }
 
 void TMainWindow::ShowSession() {

@@ -22,6 +22,8 @@ namespace tarnwick::ui {
 
 class TProgressController;
 
+class TLocalPaneView;
+
 class TMainWindow : public QMainWindow {
     Q_OBJECT
   public:
@@ -47,7 +49,9 @@ class TMainWindow : public QMainWindow {
     void BuildActions();
     void BuildMenus();
     void BuildToolBar();
+    // The local pane, and the menus of both panes (ui/MainWindowPanes.cpp).
     QWidget* BuildLocalPane();
+    void BuildPaneMenus();
     QWidget* BuildRemotePane();
     void BuildTransfers();
     void Subscribe();
@@ -55,7 +59,6 @@ class TMainWindow : public QMainWindow {
     void ShowTitle();
     void ShowPathBox();
     void ShowBusy();
-    void ShowLocalDirectory();
     void ShowLayout();
     void ShowFont();
     void ShowSession();
@@ -71,7 +74,8 @@ class TMainWindow : public QMainWindow {
     TPaneWidget* ftpView_ = nullptr;
     QComboBox* ftpPath_ = nullptr;
     QLabel* panel9_ = nullptr;
-    QLineEdit* localDir_ = nullptr;
+    TLocalPaneView* localPane_ = nullptr;
+    QLabel* pnlFtpInfo_ = nullptr;
     TLogWidget* log_ = nullptr;
     QToolButton* oneLevelUp_ = nullptr;
     TProgressController* progress_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <algorithm>
+#include <cstdlib>
 
 #include "ui/QtOwnership.h"
 
@@ -52,8 +53,11 @@ TPaneWidget::TPaneWidget(session::TPaneModel& pane, QWidget* parent)
     addWidget(report_);
     addWidget(list_);
 
-    connect(report_->header(), &QHeaderView::sectionClicked, this,
-            [this](int column) { emit HeaderClicked(column); });
+    report_->header()->setSortIndicatorShown(true);
+    connect(report_->header(), &QHeaderView::sectionClicked, this, [this](int column) {
+        emit HeaderClicked(column);
+        ApplySortIndicator();
+    });
     connect(selection_, &QItemSelectionModel::selectionChanged, this,
             [this] { UserSelectionChanged(); });
     connect(model_.get(), &TPaneItemModel::SessionSelectionChanged, this,
@@ -94,7 +98,14 @@ void TPaneWidget::ApplyStyle() {
             setCurrentWidget(list_);
             break;
     }
+    ApplySortIndicator();
     FitNameColumn();
+}
+
+void TPaneWidget::ApplySortIndicator() {
+    const int key = pane_.SortKey();
+    const int column = key == 0 ? 0 : std::abs(key) - 1;
+    report_->header()->setSortIndicator(column, key < 0 ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 void TPaneWidget::FitNameColumn() {

@@ -38,6 +38,8 @@ class TPaneWidget : public QStackedWidget {
 
   private:
     void ApplyStyle();
+    // The header's arrow shows the pane's sort key (the logic decides, not the header).
+    void ApplySortIndicator();
     void ApplySessionSelection(int first, int last);
     void UserSelectionChanged();
 

@@ -1,11 +1,14 @@
 #include "ui/QtDialogService.h"
 
 #include <QApplication>
+#include <QFontDialog>
 #include <QFileDialog>
 #include <QMessageBox>
 
 #include "session/DisplayText.h"
 #include "ui/InputDialog.h"
+#include "ui/QtOwnership.h"
+#include "ui/TextViewer.h"
 #include "ui/OptionsDialog.h"
 #include "ui/ReWriteDialog.h"
 #include "ui/ServerDialog.h"
@@ -134,6 +137,23 @@ std::optional<std::string> TQtDialogService::ChooseFolder(const std::string& sta
     const QString folder = QFileDialog::getExistingDirectory(owner_, QString(), Shown(start));
     if (folder.isEmpty()) return std::nullopt;
     return folder.toStdString();
+}
+
+std::optional<session::TFontChoice> TQtDialogService::ChooseFont(const session::TFontChoice& start) {
+    QFont font = QApplication::font();
+    if (!start.Name.empty()) font.setFamily(QString::fromStdString(start.Name));
+    if (start.Size > 0) font.setPointSize(start.Size);
+    bool ok = false;
+    const QFont chosen = QFontDialog::getFont(&ok, font, owner_);
+    if (!ok) return std::nullopt;
+    // The dialog has no colour: the one the pane had stays.
+    return session::TFontChoice{chosen.family().toStdString(), chosen.pointSize(), start.Color};
+}
+
+void TQtDialogService::ViewText(const session::TTextFileView& view) {
+    // A window of its own that stays open beside the main one and goes when closed.
+    auto* viewer = MakeChild<TTextViewer>(owner_.data(), view);
+    viewer->show();
 }
 
 }  // namespace tarnwick::ui

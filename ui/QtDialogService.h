@@ -22,6 +22,8 @@ class TQtDialogService : public session::TDialogService {
                     const std::vector<std::string>& otherNames) override;
     bool EditOptions(TFTPOptions& options) override;
     std::optional<std::string> ChooseFolder(const std::string& start) override;
+    std::optional<session::TFontChoice> ChooseFont(const session::TFontChoice& start) override;
+    void ViewText(const session::TTextFileView& view) override;
 
   private:
     QPointer<QWidget> owner_;

@@ -1,6 +1,8 @@
 // Pane order by every column and the file-mask rules.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -77,6 +79,38 @@ TEST(PaneSort, ColumnClicksFlipTheSameColumn) {
         int key, tag, next;
     } cases[] = {{0, 2, 2}, {2, 2, -2}, {-2, 2, 2}, {0, 1, 1}, {1, 1, -1}, {-3, 1, 1}, {5, 3, 3}};
     for (const auto& c : cases) EXPECT_EQ(ColumnClickKey(c.key, c.tag), c.next);
+}
+
+// The re-sort works out each row's key once; its order must be the comparison's own, ties
+// kept in place, for every key and for texts that share long prefixes, differ only in case
+// or in bytes above 0x7F, or hold what is not a number.
+TEST(PaneSort, ResortKeepsTheComparisonsOrderForEveryKey) {
+    std::mt19937 random(5);
+    const char* pieces[] = {"a",    "A",        "ab", "AB",       "abcdefgh",  "ABCDEFGHij",
+                            "\xE9", "\xC3\xA9", "z",  "",         "9",         "10",
+                            "07",   "-3",       "x1", "05.03.01", "28/02/2024"};
+    auto pick = [&] { return std::string(pieces[random() % std::size(pieces)]); };
+    std::vector<TPaneRow> rows;
+    for (int i = 0; i < 400; ++i) {
+        rows.push_back(TPaneRow{static_cast<int>(random() % 3), pick() + pick(), pick() + pick(),
+                                pick() + pick(), pick(), pick()});
+        rows.back().Attr += std::to_string(i % 7);
+    }
+    for (int key = -6; key <= 6; ++key) {
+        std::vector<TPaneRow> expected = rows;
+        for (TPaneRow& r : expected)
+            if (r.Picture == kPictureDirectory) r.Size.clear();
+        std::stable_sort(
+            expected.begin(), expected.end(),
+            [key](const TPaneRow& a, const TPaneRow& b) { return FTPViewCompare(a, b, key) < 0; });
+        std::vector<TPaneRow> got = rows;
+        ResortRows(got, key);
+        ASSERT_EQ(got.size(), expected.size());
+        for (size_t i = 0; i < got.size(); ++i) {
+            EXPECT_EQ(got[i].Name, expected[i].Name) << "key " << key << " row " << i;
+            EXPECT_EQ(got[i].Attr, expected[i].Attr) << "key " << key << " row " << i;
+        }
+    }
 }
 
 TEST(MaskMatch, MasksCompareDotSeparatedParts) {

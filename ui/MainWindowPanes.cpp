@@ -1,0 +1,277 @@
+// The main window's local pane and the menus both panes share: the local commands (toolbar
+// buttons, the Local menu and the pop-up over lvLoc), filters, selection tools, change case,
+// sorting, view styles and fonts of either pane, and the remote pane's status line.
+#include <QActionGroup>
+#include <QKeySequence>
+#include <QMenuBar>
+#include <QPointer>
+#include <QShortcut>
+#include <QStyle>
+
+#include "ui/MainWindow.h"
+#include "ui/PaneViews.h"
+#include "ui/QtOwnership.h"
+
+namespace tarnwick::ui {
+
+namespace {
+
+using session::TChange;
+
+// A menu item that passes its tag to its handler.
+struct TTaggedItem {
+    const char* name;
+    const char* text;
+    int tag;
+};
+
+// The selection tools; the remote pane's items carry the negative tags.
+constexpr TTaggedItem kLocalSelect[] = {{"All1", "Select &All", 1},
+                                        {"Unselectbymask1", "&Unselect by Mask...", 2},
+                                        {"Selectbymask1", "&Select by Mask...", 3},
+                                        {"Invertselection1", "&Invert Selection", 4}};
+constexpr TTaggedItem kLocalPopupSelect[] = {{"All2", "Select &All", 1},
+                                             {"Unselectbymask2", "&Unselect by Mask...", 2},
+                                             {"Selectbymask2", "&Select by Mask...", 3},
+                                             {"Invertselection2", "&Invert Selection", 4}};
+constexpr TTaggedItem kRemoteSelect[] = {{"All3", "Select &All", -1},
+                                         {"Unselectbymask3", "&Unselect by Mask...", -2},
+                                         {"Selectbymask3", "&Select by Mask...", -3},
+                                         {"Invertselection3", "&Invert Selection", -4}};
+constexpr TTaggedItem kRemotePopupSelect[] = {{"All4", "Select &All", -1},
+                                              {"Unselectbymask4", "&Unselect by Mask...", -2},
+                                              {"Selectbymask4", "&Select by Mask...", -3},
+                                              {"Invertselection4", "&Invert Selection", -4}};
+constexpr TTaggedItem kLocalCase[] = {{"LargeCase1", "&UPPER CASE", 0},
+                                      {"smallcase1", "&lower case", 1},
+                                      {"Assentense1", "&Sentence case", 2}};
+constexpr TTaggedItem kLocalPopupCase[] = {{"LargeCase2", "&UPPER CASE", 0},
+                                           {"smallcase2", "&lower case", 1},
+                                           {"Assentense2", "&Sentence case", 2}};
+// Sorting: by name, size and date; "By extension" is there but hidden.
+constexpr TTaggedItem kLocalSort[] = {{"Byname4", "By &Name", 1},
+                                      {"Bysize4", "By &Size", 2},
+                                      {"Bydate4", "By &Date", 3},
+                                      {"Byextension4", "By &Extension", 0}};
+constexpr TTaggedItem kLocalPopupSort[] = {{"Byname5", "By &Name", 1},
+                                           {"Bysize5", "By &Size", 2},
+                                           {"Bydate5", "By &Date", 3},
+                                           {"Byextension5", "By &Extension", 0}};
+constexpr TTaggedItem kRemoteSort[] = {{"Byname6", "By &Name", 1},
+                                       {"Bysize6", "By &Size", 2},
+                                       {"Bydate6", "By &Date", 3},
+                                       {"Byextension6", "By &Extension", 0}};
+constexpr TTaggedItem kRemotePopupSort[] = {{"Byname7", "By &Name", 1},
+                                            {"Bysize7", "By &Size", 2},
+                                            {"Bydate7", "By &Date", 3},
+                                            {"Byextension7", "By &Extension", 0}};
+// The View items carry the view style as their tag.
+constexpr TTaggedItem kLocalStyles[] = {{"MenuItem11", "Lar&ge Icons", 0},
+                                        {"MenuItem12", "S&mall Icons", 1},
+                                        {"MenuItem13", "&List", 2},
+                                        {"MenuItem14", "&Details", 3}};
+constexpr TTaggedItem kRemoteStyles[] = {{"LargeIcons1", "Lar&ge Icons", 0},
+                                         {"SmallIcons1", "S&mall Icons", 1},
+                                         {"List1", "&List", 2},
+                                         {"Details1", "&Details", 3}};
+constexpr TTaggedItem kRemotePopupStyles[] = {{"LargeIcons3", "Lar&ge Icons", 0},
+                                              {"SmallIcons3", "S&mall Icons", 1},
+                                              {"List3", "&List", 2},
+                                              {"Details3", "&Details", 3}};
+constexpr int kRemoteFontTag = 1;
+
+QString PlainText(QString text) {
+    return text.remove('&').remove("...");
+}
+
+}  // namespace
+
+QWidget* TMainWindow::BuildLocalPane() {
+    localPane_ = MakeChild<TLocalPaneView>(panes_, main_);
+    lvLoc_ = &localPane_->Pane();
+    return localPane_;
+}
+
+void TMainWindow::BuildPaneMenus() {
+    session::T_Main& m = main_;
+    session::TLocalCommands& local = m.LocalCommands();
+    session::TPaneTools& tools = m.PaneTools();
+    QStyle* st = style();
+
+    // A submenu, found by its object name like every named control.
+    auto subMenu = [this](QMenu& parent, const QString& name, const QString& title) {
+        QMenu* menu = parent.addMenu(title);
+        menu->setObjectName(name);
+        menu->menuAction()->setObjectName(name);
+        binder_->Bind(menu->menuAction());
+        return menu;
+    };
+    // Items that pass their tag to one handler.
+    auto tagged = [this, &subMenu](QMenu& parent, const QString& name, const QString& title,
+                                   const auto& items, std::function<void(int)> run,
+                                   bool checkable = false) {
+        QMenu* menu = subMenu(parent, name, title);
+        QActionGroup* group = checkable ? MakeChild<QActionGroup>(menu) : nullptr;
+        for (const TTaggedItem& item : items) {
+            QAction* a = AddAction(item.name, tr(item.text), [run, tag = item.tag] { run(tag); });
+            if (group != nullptr) {
+                a->setCheckable(true);
+                group->addAction(a);
+            }
+            menu->addAction(a);
+        }
+        return menu;
+    };
+    auto hideExtensionItem = [this](const auto& items) {
+        core_.Controls.SetVisible(items[std::size(items) - 1].name, false);
+    };
+
+    // --- The local commands: buttons, the Local menu and the pop-up over lvLoc -----------
+    AddAction("sbMkd1", tr("New Folder"), [&local] {
+        local.sbMkd1Click();
+    })->setIcon(QIcon::fromTheme("folder-new", st->standardIcon(QStyle::SP_FileDialogNewFolder)));
+    AddAction("sbRen1", tr("Rename"), [&local] {
+        local.sbRen1Click();
+    })->setIcon(QIcon::fromTheme("edit-rename", st->standardIcon(QStyle::SP_FileIcon)));
+    AddAction("sbDel1", tr("Delete"), [&local] {
+        local.sbDel1Click();
+    })->setIcon(QIcon::fromTheme("edit-delete", st->standardIcon(QStyle::SP_TrashIcon)));
+    AddAction("sbView", tr("View"), [&local] { local.Viewfile2Click(); })
+        ->setIcon(QIcon::fromTheme("document-preview",
+                                   st->standardIcon(QStyle::SP_FileDialogContentsView)));
+    AddAction("sbRun", tr("Run"), [&local] {
+        local.sbRunClick();
+    })->setIcon(QIcon::fromTheme("document-open", st->standardIcon(QStyle::SP_DialogOpenButton)));
+    QToolBar& buttons = localPane_->Buttons();
+    for (const char* n : {"sbMkd1", "sbRen1", "sbDel1", "sbView", "sbRun"}) {
+        buttons.addAction(Action(n));
+        if (QWidget* w = buttons.widgetForAction(Action(n))) {
+            w->setObjectName(QString(n) + "Button");
+            w->setAccessibleName(PlainText(Action(n)->text()));
+        }
+    }
+
+    AddAction("MakeDirectory1", tr("&Make Directory..."), [&local] { local.sbMkd1Click(); });
+    AddAction("RenameFile2", tr("&Rename..."), [&local] { local.sbRen1Click(); });
+    AddAction("DeleteFile1", tr("&Delete..."), [&local] { local.sbDel1Click(); });
+    AddAction("Viewfile2", tr("&View File"), [&local] { local.Viewfile2Click(); });
+    AddAction("RunFile1", tr("R&un File"), [&local] { local.sbRunClick(); });
+    AddAction("Filter1", tr("&Filter..."), [&tools] { tools.Filter1Click(); });
+    AddAction("Font1", tr("F&ont..."), [&tools] { tools.Font2Click(0); });
+    AddAction("MenuItem18", tr("Line &up Icons"), [&tools] { tools.MenuItem18Click(); });
+    // The pop-up twins; their keys work while the list has the focus.
+    struct TKeyed {
+        const char* name;
+        const char* text;
+        QKeySequence key;
+        std::function<void()> run;
+    };
+    const TKeyed keyed[] = {
+        {"MenuItem4", "Make Directory...", QKeySequence(Qt::Key_F7),
+         [&local] { local.sbMkd1Click(); }},
+        {"MenuItem7", "Rename...", QKeySequence(Qt::Key_F2), [&local] { local.sbRen1Click(); }},
+        {"MenuItem8", "Delete...", QKeySequence(QKeySequence::Delete),
+         [&local] { local.sbDel1Click(); }},
+        {"ViewFile3", "View File", QKeySequence(Qt::Key_F3), [&local] { local.Viewfile2Click(); }},
+        {"RunApplication1", "Run Application", QKeySequence(), [&local] { local.sbRunClick(); }},
+        {"Filter2", "Filter...", QKeySequence(), [&tools] { tools.Filter1Click(); }},
+        {"Font2", "Font...", QKeySequence(), [&tools] { tools.Font2Click(0); }},
+    };
+    for (const TKeyed& k : keyed) {
+        QAction* a = AddAction(k.name, tr(k.text), k.run);
+        if (!k.key.isEmpty()) {
+            a->setShortcut(k.key);
+            a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+            lvLoc_->addAction(a);
+        }
+    }
+    session::TLocalPanel& panel = core_.Local;
+    // Backspace goes up a level, Enter into the folder, while the list has the focus.
+    const std::pair<QKeySequence, std::function<void()>> keys[] = {
+        {QKeySequence(Qt::Key_Backspace), [&panel] { panel.SpeedButton4Click(); }},
+        {QKeySequence(Qt::Key_Return), [&panel] { panel.lvLocDblClick(); }},
+        {QKeySequence(Qt::Key_Enter), [&panel] { panel.lvLocDblClick(); }}};
+    for (const auto& [key, run] : keys) {
+        auto* shortcut = MakeChild<QShortcut>(lvLoc_, key);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, run);
+    }
+
+    auto select = [&tools](int tag) { tools.All1Click(tag); };
+    auto changeCase = [&local](int tag) { local.LargeCase1Click(tag); };
+    auto sortLocal = [&tools](int tag) { tools.Byname4Click(tag); };
+    auto sortRemote = [&tools](int tag) { tools.Byname6Click(tag); };
+    auto localStyle = [&tools](int tag) { tools.MenuItem11Click(tag); };
+    auto remoteStyle = [&tools](int tag) { tools.LargeIcons1Click(tag); };
+    auto remotePopupStyle = [&tools](int tag) { tools.LargeIcons3Click(tag); };
+
+    QMenu* localMenu = menuBar()->addMenu(tr("&Local"));
+    localMenu->setObjectName("Local1");
+    for (const char* n : {"MakeDirectory1", "RenameFile2", "DeleteFile1", "Viewfile2", "RunFile1"})
+        localMenu->addAction(Action(n));
+    localMenu->addSeparator();
+    localMenu->addAction(Action("Filter1"));
+    tagged(*localMenu, "Select1", tr("&Select"), kLocalSelect, select);
+    tagged(*localMenu, "ChangeCase1", tr("C&hange Case"), kLocalCase, changeCase);
+    tagged(*localMenu, "Sorting1", tr("S&orting"), kLocalSort, sortLocal);
+    QMenu* localView = tagged(*localMenu, "View2", tr("Vie&w"), kLocalStyles, localStyle, true);
+    localView->addSeparator();
+    localView->addAction(Action("MenuItem18"));
+    localMenu->addAction(Action("Font1"));
+
+    auto* localPopup = MakeChild<QMenu>(this);
+    localPopup->setObjectName("pmLocal");
+    for (const char* n : {"MenuItem4", "MenuItem7", "MenuItem8", "ViewFile3", "RunApplication1"})
+        localPopup->addAction(Action(n));
+    localPopup->addSeparator();
+    localPopup->addAction(Action("Filter2"));
+    tagged(*localPopup, "Select4", tr("&Select"), kLocalPopupSelect, select);
+    tagged(*localPopup, "ChangeCase2", tr("C&hange Case"), kLocalPopupCase, changeCase);
+    tagged(*localPopup, "Sorting4", tr("S&orting"), kLocalPopupSort, sortLocal);
+    localPopup->addMenu(localView);
+    localPopup->addAction(Action("Font2"));
+    AttachPopupMenu(*lvLoc_, *localPopup);
+
+    // --- The remote pane's share: filter, selection tools, sorting, view and font ---------
+    AddAction("Filter3", tr("&Filter..."), [&tools] { tools.Filter4Click(); });
+    AddAction("Filter4", tr("Filter..."), [&tools] { tools.Filter4Click(); });
+    AddAction("Font3", tr("F&ont..."), [&tools] { tools.Font2Click(kRemoteFontTag); });
+    AddAction("Font4", tr("Font..."), [&tools] { tools.Font2Click(kRemoteFontTag); });
+    QMenu* remoteMenu = menuBar()->addMenu(tr("&Remote"));
+    remoteMenu->setObjectName("Remote1");
+    remoteMenu->addAction(Action("Filter3"));
+    tagged(*remoteMenu, "Select2", tr("&Select"), kRemoteSelect, select);
+    tagged(*remoteMenu, "Sorting2", tr("S&orting"), kRemoteSort, sortRemote);
+    tagged(*remoteMenu, "View3", tr("Vie&w"), kRemoteStyles, remoteStyle, true);
+    remoteMenu->addAction(Action("Font3"));
+
+    auto* remotePopup = MakeChild<QMenu>(this);
+    remotePopup->setObjectName("pmRemote");
+    remotePopup->addAction(Action("Filter4"));
+    tagged(*remotePopup, "Select3", tr("&Select"), kRemotePopupSelect, select);
+    tagged(*remotePopup, "Sorting3", tr("S&orting"), kRemotePopupSort, sortRemote);
+    tagged(*remotePopup, "View4", tr("Vie&w"), kRemotePopupStyles, remotePopupStyle, true);
+    remotePopup->addAction(Action("Font4"));
+    AttachPopupMenu(*ftpView_, *remotePopup);
+
+    for (const auto* items : {&kLocalSort, &kLocalPopupSort, &kRemoteSort, &kRemotePopupSort})
+        hideExtensionItem(*items);
+    binder_->ApplyAll();
+
+    connect(ftpView_, &TPaneWidget::HeaderClicked, this,
+            [this](int column) { main_.FTPViewColumnClick(column); });
+    subscriptions_.push_back(core_.Notifier.Subscribe(
+        static_cast<session::TChangeMask>(TChange::Status),
+        [this](TChange) { ShowStatusLine(*pnlFtpInfo_, main_.PaneTools().RemoteStatus()); }));
+    QPointer<TPaneWidget> localView2 = lvLoc_;
+    QPointer<TPaneWidget> remoteView = ftpView_;
+    tools.OnFocusPane = [localView2, remoteView, &core = core_](const session::TPaneModel& p) {
+        TPaneWidget* pane = &p == &core.lvLoc ? localView2.data() : remoteView.data();
+        if (pane != nullptr) pane->CurrentView().setFocus(Qt::OtherFocusReason);
+    };
+    tools.OnArrangeIcons = [localView2](const session::TPaneModel&) {
+        if (localView2) localView2->ListView().doItemsLayout();
+    };
+}
+
+}  // namespace tarnwick::ui
