@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ libgtest-dev        # build and unit tests
   qt6-base-dev libgl-dev                    # the desktop program (Qt 6 Widgets)
+  xdg-utils                                 # the desktop's opener (Run in the local pane)
   xvfb xauth                                # a virtual display for screenshots
   clang libclang-rt-14-dev                  # the fuzz targets (libFuzzer, sanitizers)
   python3-pyftpdlib vsftpd                  # real FTP servers for the integration tests
