@@ -1,7 +1,5 @@
 #include "session/MountPoints.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <array>
 #include <fstream>
@@ -21,9 +19,11 @@ constexpr std::array<std::string_view, 26> kPseudoFileSystems = {
     "selinuxfs", "sysfs",       "tracefs",  "fuse.gvfsd-fuse", "fuse.portal", "ramfs",
     "squashfs",  "nfsd"};
 
-// Folders whose mounts belong to the system; removable media under /run/media stay.
-constexpr std::array<std::string_view, 5> kSystemFolders = {"/proc", "/sys", "/dev", "/run",
-                                                            "/boot/efi"};
+// Folders whose mounts belong to the system (a container's /etc/hosts is a file mounted over
+// a file); removable media under /run/media stay. Nothing is looked at on the file systems
+// themselves: a server that no longer answers must not hold the window.
+constexpr std::array<std::string_view, 6> kSystemFolders = {"/proc", "/sys",      "/dev",
+                                                            "/run",  "/boot/efi", "/etc"};
 constexpr std::string_view kMediaFolder = "/run/media";
 
 bool AtOrBelow(std::string_view path, std::string_view folder) {
@@ -100,13 +100,7 @@ std::vector<std::string> ReadMountPoints(const std::string& tablePath) {
     std::ifstream in(tablePath, std::ios::binary);
     if (!in) return {kRoot};
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::vector<std::string> points = ParseMountPoints(text);
-    // Files mounted over single files (a container's /etc/hosts) are no place to browse.
-    std::erase_if(points, [](const std::string& p) {
-        struct stat st {};
-        return p != kRoot && (::stat(p.c_str(), &st) != 0 || !S_ISDIR(st.st_mode));
-    });
-    return points;
+    return ParseMountPoints(text);
 }
 
 int MountPointOf(const std::vector<std::string>& mounts, std::string_view folder) {

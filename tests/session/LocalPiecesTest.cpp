@@ -36,6 +36,7 @@ TEST(MountPoints, RootFirstThenTheUsersFileSystemsOnce) {
         "/dev/loop0 /snap/core/1 squashfs ro 0 0\n"
         "server:/export /mnt/nfs nfs4 rw 0 0\n"
         "/dev/sda3 /home ext4 rw 0 0\n"
+        "/dev/vda /etc/hosts ext4 rw 0 0\n"
         "garbage\n"
         "\n";
     EXPECT_EQ(
