@@ -30,29 +30,23 @@ struct TOpenerExit {
     int status = 0;
 };
 
-class TSpawnActions {
+// A posix_spawn object with its init and destroy calls tied to a scope.
+template <typename T, int (*Init)(T*), int (*Destroy)(T*)>
+class TSpawnObject {
   public:
-    TSpawnActions() { ::posix_spawn_file_actions_init(&actions_); }
-    ~TSpawnActions() { ::posix_spawn_file_actions_destroy(&actions_); }
-    TSpawnActions(const TSpawnActions&) = delete;
-    TSpawnActions& operator=(const TSpawnActions&) = delete;
-    posix_spawn_file_actions_t* Get() { return &actions_; }
+    TSpawnObject() { Init(&object_); }
+    ~TSpawnObject() { Destroy(&object_); }
+    TSpawnObject(const TSpawnObject&) = delete;
+    TSpawnObject& operator=(const TSpawnObject&) = delete;
+    T* Get() { return &object_; }
 
   private:
-    posix_spawn_file_actions_t actions_;
+    T object_;
 };
-
-class TSpawnAttributes {
-  public:
-    TSpawnAttributes() { ::posix_spawnattr_init(&attributes_); }
-    ~TSpawnAttributes() { ::posix_spawnattr_destroy(&attributes_); }
-    TSpawnAttributes(const TSpawnAttributes&) = delete;
-    TSpawnAttributes& operator=(const TSpawnAttributes&) = delete;
-    posix_spawnattr_t* Get() { return &attributes_; }
-
-  private:
-    posix_spawnattr_t attributes_;
-};
+using TSpawnActions = TSpawnObject<posix_spawn_file_actions_t, ::posix_spawn_file_actions_init,
+                                   ::posix_spawn_file_actions_destroy>;
+using TSpawnAttributes =
+    TSpawnObject<posix_spawnattr_t, ::posix_spawnattr_init, ::posix_spawnattr_destroy>;
 
 std::string FailureText(const std::string& program, const std::string& path, int status) {
     if (WIFEXITED(status))

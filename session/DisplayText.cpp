@@ -19,7 +19,45 @@ constexpr std::array<char32_t, 32> kCp1252High = {
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
-// Decodes one UTF-8 sequence at `i`; false when it is not a well-formed one.
+bool IsBidiControl(char32_t cp) {
+    return (cp >= 0x202A && cp <= 0x202E) || (cp >= 0x2066 && cp <= 0x2069) || cp == 0x200E ||
+           cp == 0x200F || cp == 0x061C;
+}
+
+// What the screen gets for one character.
+char32_t Visible(char32_t cp) {
+    if (cp < 0x20) return kControlPictures + cp;
+    if (cp == kDel) return kDeletePicture;
+    if (cp >= 0x80 && cp < 0xA0) return kReplacement;  // C1 controls (CSI among them)
+    if (IsBidiControl(cp)) return kReplacement;
+    return cp;
+}
+
+char32_t FromCp1252(unsigned char b) {
+    if (b >= 0x80 && b < 0xA0) {
+        const char32_t cp = kCp1252High[b - 0x80];
+        return cp == 0 ? kReplacement : cp;
+    }
+    return b;
+}
+
+// The Windows-1252 byte of a character; false when it has none.
+bool ToCp1252(char32_t cp, unsigned char& b) {
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+        b = static_cast<unsigned char>(cp);
+        return true;
+    }
+    for (size_t k = 0; k < kCp1252High.size(); ++k) {
+        if (kCp1252High[k] != 0 && kCp1252High[k] == cp) {
+            b = static_cast<unsigned char>(0x80 + k);
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 bool DecodeUtf8(std::string_view s, size_t& i, char32_t& cp) {
     const auto b0 = static_cast<unsigned char>(s[i]);
     if (b0 < 0x80) {
@@ -72,45 +110,6 @@ void AppendUtf8(std::string& out, char32_t cp) {
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
 }
-
-bool IsBidiControl(char32_t cp) {
-    return (cp >= 0x202A && cp <= 0x202E) || (cp >= 0x2066 && cp <= 0x2069) || cp == 0x200E ||
-           cp == 0x200F || cp == 0x061C;
-}
-
-// What the screen gets for one character.
-char32_t Visible(char32_t cp) {
-    if (cp < 0x20) return kControlPictures + cp;
-    if (cp == kDel) return kDeletePicture;
-    if (cp >= 0x80 && cp < 0xA0) return kReplacement;  // C1 controls (CSI among them)
-    if (IsBidiControl(cp)) return kReplacement;
-    return cp;
-}
-
-char32_t FromCp1252(unsigned char b) {
-    if (b >= 0x80 && b < 0xA0) {
-        const char32_t cp = kCp1252High[b - 0x80];
-        return cp == 0 ? kReplacement : cp;
-    }
-    return b;
-}
-
-// The Windows-1252 byte of a character; false when it has none.
-bool ToCp1252(char32_t cp, unsigned char& b) {
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
-        b = static_cast<unsigned char>(cp);
-        return true;
-    }
-    for (size_t k = 0; k < kCp1252High.size(); ++k) {
-        if (kCp1252High[k] != 0 && kCp1252High[k] == cp) {
-            b = static_cast<unsigned char>(0x80 + k);
-            return true;
-        }
-    }
-    return false;
-}
-
-}  // namespace
 
 bool IsValidUtf8(std::string_view bytes) {
     size_t i = 0;

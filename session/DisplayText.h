@@ -12,6 +12,11 @@ namespace tarnwick::session {
 enum class TTextEncoding { Utf8, Windows1252 };
 
 bool IsValidUtf8(std::string_view bytes);
+// Decodes the UTF-8 character at `i` and moves past it; false (and `i` unchanged) when the
+// bytes there are not a well-formed one.
+bool DecodeUtf8(std::string_view s, size_t& i, char32_t& cp);
+// Appends the UTF-8 bytes of a code point.
+void AppendUtf8(std::string& out, char32_t cp);
 
 // The encoding a text is shown in.
 TTextEncoding DisplayEncoding(std::string_view bytes);

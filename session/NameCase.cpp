@@ -69,34 +69,6 @@ const TUtf8CaseLocale& CaseLocale() {
     return locale;
 }
 
-// Decodes the UTF-8 character at `i` of a text known to be valid UTF-8.
-char32_t NextCodePoint(std::string_view s, size_t& i) {
-    const auto b0 = static_cast<unsigned char>(s[i++]);
-    if (b0 < 0x80) return b0;
-    int more = (b0 & 0xE0) == 0xC0 ? 1 : (b0 & 0xF0) == 0xE0 ? 2 : 3;
-    char32_t cp = b0 & (more == 1 ? 0x1F : more == 2 ? 0x0F : 0x07);
-    while (more-- > 0) cp = (cp << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
-    return cp;
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 bool ToUpper(TNameCase change, bool first) {
     return change == TNameCase::Upper || (change == TNameCase::Sentence && first);
 }
@@ -117,7 +89,8 @@ std::string ChangeNameCase(std::string_view name, TNameCase change) {
     size_t i = 0;
     bool first = true;
     while (i < name.size()) {
-        const char32_t cp = NextCodePoint(name, i);
+        char32_t cp = 0;
+        DecodeUtf8(name, i, cp);
         AppendUtf8(out, ToUpper(change, first) ? locale.Upper(cp) : locale.Lower(cp));
         first = false;
     }

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QShortcut>
 #include <QStyle>
+#include <string_view>
 
 #include "ui/MainWindow.h"
 #include "ui/PaneViews.h"
@@ -25,46 +26,21 @@ struct TTaggedItem {
     int tag;
 };
 
-// The selection tools; the remote pane's items carry the negative tags.
-constexpr TTaggedItem kLocalSelect[] = {{"All1", "Select &All", 1},
-                                        {"Unselectbymask1", "&Unselect by Mask...", 2},
-                                        {"Selectbymask1", "&Select by Mask...", 3},
-                                        {"Invertselection1", "&Invert Selection", 4}};
-constexpr TTaggedItem kLocalPopupSelect[] = {{"All2", "Select &All", 1},
-                                             {"Unselectbymask2", "&Unselect by Mask...", 2},
-                                             {"Selectbymask2", "&Select by Mask...", 3},
-                                             {"Invertselection2", "&Invert Selection", 4}};
-constexpr TTaggedItem kRemoteSelect[] = {{"All3", "Select &All", -1},
-                                         {"Unselectbymask3", "&Unselect by Mask...", -2},
-                                         {"Selectbymask3", "&Select by Mask...", -3},
-                                         {"Invertselection3", "&Invert Selection", -4}};
-constexpr TTaggedItem kRemotePopupSelect[] = {{"All4", "Select &All", -1},
-                                              {"Unselectbymask4", "&Unselect by Mask...", -2},
-                                              {"Selectbymask4", "&Select by Mask...", -3},
-                                              {"Invertselection4", "&Invert Selection", -4}};
-constexpr TTaggedItem kLocalCase[] = {{"LargeCase1", "&UPPER CASE", 0},
-                                      {"smallcase1", "&lower case", 1},
-                                      {"Assentense1", "&Sentence case", 2}};
-constexpr TTaggedItem kLocalPopupCase[] = {{"LargeCase2", "&UPPER CASE", 0},
-                                           {"smallcase2", "&lower case", 1},
-                                           {"Assentense2", "&Sentence case", 2}};
-// Sorting: by name, size and date; "By extension" is there but hidden.
-constexpr TTaggedItem kLocalSort[] = {{"Byname4", "By &Name", 1},
-                                      {"Bysize4", "By &Size", 2},
-                                      {"Bydate4", "By &Date", 3},
-                                      {"Byextension4", "By &Extension", 0}};
-constexpr TTaggedItem kLocalPopupSort[] = {{"Byname5", "By &Name", 1},
-                                           {"Bysize5", "By &Size", 2},
-                                           {"Bydate5", "By &Date", 3},
-                                           {"Byextension5", "By &Extension", 0}};
-constexpr TTaggedItem kRemoteSort[] = {{"Byname6", "By &Name", 1},
-                                       {"Bysize6", "By &Size", 2},
-                                       {"Bydate6", "By &Date", 3},
-                                       {"Byextension6", "By &Extension", 0}};
-constexpr TTaggedItem kRemotePopupSort[] = {{"Byname7", "By &Name", 1},
-                                            {"Bysize7", "By &Size", 2},
-                                            {"Bydate7", "By &Date", 3},
-                                            {"Byextension7", "By &Extension", 0}};
+// Items that stand in several menus, named by a base and the menu's number: the selection tools
+// (the remote pane's carry the negative tags), the case changes, and sorting by name, size and
+// date ("By extension" is there but hidden, and does nothing).
+constexpr TTaggedItem kSelectItems[] = {{"All", "Select &All", 1},
+                                        {"Unselectbymask", "&Unselect by Mask...", 2},
+                                        {"Selectbymask", "&Select by Mask...", 3},
+                                        {"Invertselection", "&Invert Selection", 4}};
+constexpr TTaggedItem kCaseItems[] = {{"LargeCase", "&UPPER CASE", 0},
+                                      {"smallcase", "&lower case", 1},
+                                      {"Assentense", "&Sentence case", 2}};
+constexpr TTaggedItem kSortItems[] = {{"Byname", "By &Name", 1},
+                                      {"Bysize", "By &Size", 2},
+                                      {"Bydate", "By &Date", 3},
+                                      {"Byextension", "By &Extension", 0}};
+constexpr std::string_view kHiddenSortItem = "Byextension";
 // The View items carry the view style as their tag.
 constexpr TTaggedItem kLocalStyles[] = {{"MenuItem11", "Lar&ge Icons", 0},
                                         {"MenuItem12", "S&mall Icons", 1},
@@ -106,24 +82,26 @@ void TMainWindow::BuildPaneMenus() {
         binder_->Bind(menu->menuAction());
         return menu;
     };
-    // Items that pass their tag to one handler.
+    // Items that pass their tag to one handler; `suffix` numbers the names of shared items,
+    // `sign` -1 gives them the remote pane's tags.
     auto tagged = [this, &subMenu](QMenu& parent, const QString& name, const QString& title,
                                    const auto& items, std::function<void(int)> run,
-                                   bool checkable = false) {
+                                   const char* suffix = "", int sign = 1, bool checkable = false) {
         QMenu* menu = subMenu(parent, name, title);
         QActionGroup* group = checkable ? MakeChild<QActionGroup>(menu) : nullptr;
         for (const TTaggedItem& item : items) {
-            QAction* a = AddAction(item.name, tr(item.text), [run, tag = item.tag] { run(tag); });
+            const QString itemName = QString(item.name) + suffix;
+            QAction* a =
+                AddAction(itemName, tr(item.text), [run, tag = sign * item.tag] { run(tag); });
             if (group != nullptr) {
                 a->setCheckable(true);
                 group->addAction(a);
             }
+            if (item.name == kHiddenSortItem)
+                core_.Controls.SetVisible(itemName.toStdString(), false);
             menu->addAction(a);
         }
         return menu;
-    };
-    auto hideExtensionItem = [this](const auto& items) {
-        core_.Controls.SetVisible(items[std::size(items) - 1].name, false);
     };
 
     // --- The local commands: buttons, the Local menu and the pop-up over lvLoc -----------
@@ -211,10 +189,11 @@ void TMainWindow::BuildPaneMenus() {
         localMenu->addAction(Action(n));
     localMenu->addSeparator();
     localMenu->addAction(Action("Filter1"));
-    tagged(*localMenu, "Select1", tr("&Select"), kLocalSelect, select);
-    tagged(*localMenu, "ChangeCase1", tr("C&hange Case"), kLocalCase, changeCase);
-    tagged(*localMenu, "Sorting1", tr("S&orting"), kLocalSort, sortLocal);
-    QMenu* localView = tagged(*localMenu, "View2", tr("Vie&w"), kLocalStyles, localStyle, true);
+    tagged(*localMenu, "Select1", tr("&Select"), kSelectItems, select, "1");
+    tagged(*localMenu, "ChangeCase1", tr("C&hange Case"), kCaseItems, changeCase, "1");
+    tagged(*localMenu, "Sorting1", tr("S&orting"), kSortItems, sortLocal, "4");
+    QMenu* localView =
+        tagged(*localMenu, "View2", tr("Vie&w"), kLocalStyles, localStyle, "", 1, true);
     localView->addSeparator();
     localView->addAction(Action("MenuItem18"));
     localMenu->addAction(Action("Font1"));
@@ -225,9 +204,9 @@ void TMainWindow::BuildPaneMenus() {
         localPopup->addAction(Action(n));
     localPopup->addSeparator();
     localPopup->addAction(Action("Filter2"));
-    tagged(*localPopup, "Select4", tr("&Select"), kLocalPopupSelect, select);
-    tagged(*localPopup, "ChangeCase2", tr("C&hange Case"), kLocalPopupCase, changeCase);
-    tagged(*localPopup, "Sorting4", tr("S&orting"), kLocalPopupSort, sortLocal);
+    tagged(*localPopup, "Select4", tr("&Select"), kSelectItems, select, "2");
+    tagged(*localPopup, "ChangeCase2", tr("C&hange Case"), kCaseItems, changeCase, "2");
+    tagged(*localPopup, "Sorting4", tr("S&orting"), kSortItems, sortLocal, "5");
     localPopup->addMenu(localView);
     localPopup->addAction(Action("Font2"));
     AttachPopupMenu(*lvLoc_, *localPopup);
@@ -240,22 +219,20 @@ void TMainWindow::BuildPaneMenus() {
     QMenu* remoteMenu = menuBar()->addMenu(tr("&Remote"));
     remoteMenu->setObjectName("Remote1");
     remoteMenu->addAction(Action("Filter3"));
-    tagged(*remoteMenu, "Select2", tr("&Select"), kRemoteSelect, select);
-    tagged(*remoteMenu, "Sorting2", tr("S&orting"), kRemoteSort, sortRemote);
-    tagged(*remoteMenu, "View3", tr("Vie&w"), kRemoteStyles, remoteStyle, true);
+    tagged(*remoteMenu, "Select2", tr("&Select"), kSelectItems, select, "3", -1);
+    tagged(*remoteMenu, "Sorting2", tr("S&orting"), kSortItems, sortRemote, "6");
+    tagged(*remoteMenu, "View3", tr("Vie&w"), kRemoteStyles, remoteStyle, "", 1, true);
     remoteMenu->addAction(Action("Font3"));
 
     auto* remotePopup = MakeChild<QMenu>(this);
     remotePopup->setObjectName("pmRemote");
     remotePopup->addAction(Action("Filter4"));
-    tagged(*remotePopup, "Select3", tr("&Select"), kRemotePopupSelect, select);
-    tagged(*remotePopup, "Sorting3", tr("S&orting"), kRemotePopupSort, sortRemote);
-    tagged(*remotePopup, "View4", tr("Vie&w"), kRemotePopupStyles, remotePopupStyle, true);
+    tagged(*remotePopup, "Select3", tr("&Select"), kSelectItems, select, "4", -1);
+    tagged(*remotePopup, "Sorting3", tr("S&orting"), kSortItems, sortRemote, "7");
+    tagged(*remotePopup, "View4", tr("Vie&w"), kRemotePopupStyles, remotePopupStyle, "", 1, true);
     remotePopup->addAction(Action("Font4"));
     AttachPopupMenu(*ftpView_, *remotePopup);
 
-    for (const auto* items : {&kLocalSort, &kLocalPopupSort, &kRemoteSort, &kRemotePopupSort})
-        hideExtensionItem(*items);
     binder_->ApplyAll();
 
     connect(ftpView_, &TPaneWidget::HeaderClicked, this,
