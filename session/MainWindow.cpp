@@ -317,6 +317,7 @@ void T_Main::EndSession() {
     c.FTPView.SetStyle(TViewStyle::vsList);
     c.SetConnectedState(false);
     c.cTimer.SetEnabled(false);
+    if (connectionPreferencesPending_) ApplyConnectionPreferences();
     c.Notifier.Notify(TChange::Session);
 }
 
@@ -435,11 +436,39 @@ void T_Main::FtpOptions1Click() {
 void T_Main::ApplyPreferences() {
     TSessionCore& c = core_;
     const TFTPOptions& o = c.Options;
-    ftp::TFtpClient& f = c.Ftp1;
+    // The engine refuses a new connection type while a session is open: the connection
+    // preferences wait for the session's end.
+    ApplyConnectionPreferences();
+    c.Ftp1.SetTimeout(o.TimeOut);
+
+    TSessionLog& log = c.SessionLog();
+    if (o.Log) {
+        if (log.LogOpen() && !SameTextNoCase(log.LogFileName(), o.LogFile))
+            log.Open(o.LogFile);
+        else if (!log.LogOpen())
+            log.Open(o.LogFile);
+    } else if (log.LogOpen()) {
+        log.Close();
+    }
+    c.SetFont(TFontChoice{o.FontName, o.FontSize, o.FontColor});
+    if (!SameTextNoCase(o.IniPath, c.Local.Directory()) && FolderExists(o.IniPath))
+        c.Local.SetDirectory(o.IniPath);
+}
+
+void T_Main::ApplyConnectionPreferences() {
+    const TFTPOptions& o = core_.Options;
+    ftp::TFtpClient& f = core_.Ftp1;
     const bool known = o.ConnectionType >= ftp::ftpDirect && o.ConnectionType <= ftp::ftpSocks5;
     const auto type =
         known ? static_cast<ftp::TFtpConnectionType>(o.ConnectionType) : ftp::ftpDirect;
-    f.SetConnectionType(type);
+    try {
+        f.SetConnectionType(type);
+    } catch (const ftp::FtpException&) {
+        // A session is open; the connection preferences wait for its end.
+        connectionPreferencesPending_ = true;
+        return;
+    }
+    connectionPreferencesPending_ = false;
     f.SetBinary(o.TransferMode == 2);
     if (type == ftp::ftpProxy) {
         f.SetProxyServer(o.ProxyServer);
@@ -457,20 +486,6 @@ void T_Main::ApplyPreferences() {
     f.SetSocksPassword(socks ? o.SocksPsw : "");
     f.SetSocksUserCode(socks ? o.SocksUC : "");
     f.SetPassive(o.PassiveTransfer);
-    f.SetTimeout(o.TimeOut);
-
-    TSessionLog& log = c.SessionLog();
-    if (o.Log) {
-        if (log.LogOpen() && !SameTextNoCase(log.LogFileName(), o.LogFile))
-            log.Open(o.LogFile);
-        else if (!log.LogOpen())
-            log.Open(o.LogFile);
-    } else if (log.LogOpen()) {
-        log.Close();
-    }
-    c.SetFont(TFontChoice{o.FontName, o.FontSize, o.FontColor});
-    if (!SameTextNoCase(o.IniPath, c.Local.Directory()) && FolderExists(o.IniPath))
-        c.Local.SetDirectory(o.IniPath);
 }
 
 void T_Main::sbNewServerClick() {

@@ -66,6 +66,8 @@ class T_Main {
 
     // --- Operations -----------------------------------------------------------------------
     void ApplyPreferences();
+    // The engine's part of the preferences: connection type, proxy, SOCKS, mode.
+    void ApplyConnectionPreferences();
     // Starts the calibration of the window timer; keep-alive begins once it has ended.
     void CalibrateTimer();
     bool Calibrating() const { return calibration_ && calibration_->Running(); }
@@ -105,6 +107,8 @@ class T_Main {
     bool closedThisAttempt_ = false;
     // The user disconnected or stopped: a closed connection is never retried.
     bool userAbort_ = false;
+    // Preferences applied during a session reach the engine when the session ends.
+    bool connectionPreferencesPending_ = false;
     bool created_ = false;
 };
 

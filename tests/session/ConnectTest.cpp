@@ -278,6 +278,23 @@ TEST_F(ConnectTest, ALogWriteErrorDropsTheFileAndTheSessionGoesOn) {
     EXPECT_EQ(Captions(Core().FTPView), (std::vector<std::string>{"pub", "top.txt"}));
 }
 
+TEST_F(ConnectTest, PreferencesAppliedDuringASessionReachTheEngineAfterIt) {
+    SaveServers({Pyftpd("prefs")});
+    Create();
+    Open("prefs");
+    ASSERT_TRUE(NextListing());
+    Core().Options.ConnectionType = ftp::ftpSocks5;
+    Core().Options.SocksServer = "127.0.0.1";
+    Core().Options.TimeOut = 33;
+    EXPECT_NO_THROW(main->ApplyPreferences());
+    EXPECT_EQ(Core().Ftp1.ConnectionType(), ftp::ftpDirect);  // the open session keeps its way
+    EXPECT_EQ(Core().Ftp1.Timeout(), 33);
+    main->sbDisConnectClick();
+    ASSERT_TRUE(WaitServerMode());
+    EXPECT_EQ(Core().Ftp1.ConnectionType(), ftp::ftpSocks5);
+    EXPECT_EQ(Core().Ftp1.SocksServer(), "127.0.0.1");
+}
+
 class RetryTest : public MainFixture {};
 
 TEST_F(RetryTest, RetryCountsGiveOneAndThreeAttempts) {
