@@ -71,8 +71,14 @@ void TLoopTimerSource::Arm() {
 
 void TLoopTimerSource::Fired() {
     if (periodUs_ == 0) return;
-    // Like a window timer, ticks that fell due while the thread was busy come as one.
     const uint64_t now = NowUs();
+    // The loop's timers count whole milliseconds: one that comes before the tick is due
+    // waits for it.
+    if (now < dueUs_) {
+        Arm();
+        return;
+    }
+    // Like a window timer, ticks that fell due while the thread was busy come as one.
     while (dueUs_ <= now) dueUs_ += periodUs_;
     Arm();
     if (onTick_) {
