@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "dialogs/InputForm.h"
-#include "session/TextFileView.h"
 #include "dialogs/ReWriteForm.h"
+#include "session/TextFileView.h"
 #include "settings/Commands.h"
 #include "settings/Options.h"
 #include "settings/ServerList.h"

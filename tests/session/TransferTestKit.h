@@ -60,16 +60,16 @@ class TransferFixture : public MainFixture {
                          deadlineMs);
     }
     // Downloads (uploads) these rows of the remote (local) pane and waits for the batch.
-    bool Download(const std::vector<std::string>& names) {
+    bool Download(const std::vector<std::string>& names, int deadlineMs = kBatchDeadlineMs) {
         Select(Core().FTPView, names);
         main->Transfers().SpeedButton2Click();
-        return WaitBatch();
+        return WaitBatch(deadlineMs);
     }
-    bool Upload(const std::vector<std::string>& names) {
+    bool Upload(const std::vector<std::string>& names, int deadlineMs = kBatchDeadlineMs) {
         Core().Local.dlbxChange();
         Select(Core().lvLoc, names);
         main->Transfers().SpeedButton1Click();
-        return WaitBatch();
+        return WaitBatch(deadlineMs);
     }
 
     // The file names of "Starting transfer of" lines, in order.
