@@ -19,6 +19,7 @@
 #include "ftp/FtpTransfer.h"
 #include "ftp/FtpTypes.h"
 #include "ftp/ReplyReader.h"
+#include "net/TlsCertificate.h"
 #include "net/WSocket.h"
 #include "platform/EventLoop.h"
 
@@ -34,6 +35,9 @@ using TFtpSessionEvent = std::function<void(TCustomFtpCli* Sender, uint16_t Erro
 using TFtpRequestDone =
     std::function<void(TCustomFtpCli* Sender, TFtpRequest RqType, uint16_t Error)>;
 using TFtpReadyToTransmit = std::function<void(TCustomFtpCli* Sender, bool& bCancel)>;
+// Called once per control connection after the TLS handshake and before USER, for every
+// certificate (info.problem tells whether it verified); false stops the connect.
+using TFtpCertificateCheck = std::function<bool(const net::TCertificateInfo& info)>;
 using TFtpBgException =
     std::function<void(TCustomFtpCli* Sender, const std::exception& E, bool& CanClose)>;
 
@@ -68,6 +72,9 @@ class TCustomFtpCli {
     TFtpNotify OnStateChange;
     TFtpReadyToTransmit OnReadyToTransmit;
     TFtpBgException OnBgException;
+    // Without a handler a certificate that verified is accepted and one with a problem
+    // refused.
+    TFtpCertificateCheck OnCertificate;
 
     // Properties.
     const std::string& HostName() const { return hostName_; }
@@ -102,6 +109,10 @@ class TCustomFtpCli {
     void SetProxyServer(const std::string& v) { proxyServer_ = v; }
     const std::string& ProxyPort() const { return proxyPort_; }
     void SetProxyPort(const std::string& v) { proxyPort_ = v; }
+    TFtpEncryption Encryption() const { return encryption_; }
+    void SetEncryption(TFtpEncryption v) { encryption_ = v; }
+    // The control connection runs under TLS now.
+    bool Encrypted() const { return encrypted_; }
     bool Passive() const { return passive_; }
     void SetPassive(bool v);
     // The SOCKS settings of both sockets. Writing one writes it into the control socket
@@ -367,6 +378,8 @@ class TCustomFtpCli {
     std::string proxyServer_;
     std::string proxyPort_ = "ftp";
     bool passive_ = false;
+    TFtpEncryption encryption_ = TFtpEncryption::Plain;
+    bool encrypted_ = false;
     FtpSocksSettings socks_;
     // The last handshake failure a socket reported (OnSocksError): its code and text.
     int socksErrorCode_ = 0;

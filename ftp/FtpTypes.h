@@ -129,6 +129,18 @@ enum TFtpConnectionType : uint8_t {
     ftpSocks5 = 4,
 };
 
+// How the control and data connections are encrypted. The values are stored in the server
+// list ("Encryption=N;").
+enum class TFtpEncryption : int {
+    Plain = 0,                // no TLS
+    ExplicitRequired = 1,     // AUTH TLS; a refusal ends the connect
+    Implicit = 2,             // TLS from the first byte
+    ExplicitIfAvailable = 3,  // AUTH TLS; a refusal goes on unencrypted
+};
+
+// The port an implicit FTPS server listens on unless told otherwise.
+inline constexpr int kImplicitFtpsPort = 990;
+
 // The SOCKS settings the engine hands to its sockets. The level and the authentication
 // follow the connection type.
 struct FtpSocksSettings {
