@@ -300,6 +300,18 @@ TEST_P(FailedFileTest, TheBatchGoesOnWithTheNextFile) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, FailedFileTest, ::testing::ValuesIn(kFailureCases));
 
+// "Overwrite" replaces a local file only once the server sends data: a file gone from the
+// server since the listing leaves the local one as it was.
+TEST_F(TransferTest, AnOverwriteTheServerRefusesKeepsTheLocalFile) {
+    ftpd.WriteFile("kept.bin", "theirs");
+    WriteLocal("kept.bin", "mine");
+    ConnectWithoutPrompt(1);  // an existing target is overwritten
+    std::filesystem::remove(ftpd.Root() + "/kept.bin");
+    ASSERT_TRUE(Download({"kept.bin"}));
+    EXPECT_EQ(ReadLocal("kept.bin"), "mine");
+    EXPECT_TRUE(LogHas("Error 55"));
+}
+
 TEST_F(TransferTest, DragsAreAcceptedOnlyFromTheOtherPaneDuringAnIdleSession) {
     ftpd.WriteFile("a.bin", "a");
     SaveServers({Server("ftpd", ftpd.PortText(), ftpd.User(), ftpd.Password())});
