@@ -13,6 +13,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ftp/FtpLocalFile.h"
@@ -142,6 +143,14 @@ class TCustomFtpCli {
     // Bytes moved by the last transfer, not counting its restart offset.
     int64_t ByteCount() const { return xfer_.byteCount; }
     TFtpRequest RequestType() const { return requestType_; }
+    // The features the server named in its answer to FEAT, one per line without the leading
+    // blank ("MLST type*;size*;modify*;", "UTF8"); empty before FEAT and when it had none.
+    // Kept until the next connection opens.
+    const std::vector<std::string>& Features() const { return features_; }
+    // Whether a feature's first word is `name` (case ignored).
+    bool HasFeature(std::string_view name) const;
+    // The time stamp of the last MDTM reply ("20230115123456"), empty when it failed.
+    const std::string& MdtmResult() const { return mdtmResult_; }
     bool Connected() const;
 
     net::TWSocket& ControlSocket() { return *controlSocket_; }
@@ -171,6 +180,12 @@ class TCustomFtpCli {
     virtual void TypeAsciiAsync();
     virtual void QuoteAsync();
     virtual void QuitAsync();
+    // FEAT: the reply's feature lines go to Features(); 500 or 502 means none.
+    virtual void FeatAsync();
+    // OPTS UTF8 ON.
+    virtual void OptsUtf8Async();
+    // MDTM HostFileName: the time stamp goes to MdtmResult().
+    virtual void MdtmAsync();
 
     // Data steps: the data connection (PORT or PASV), the restart offset, downloads and
     // uploads.
@@ -179,6 +194,7 @@ class TCustomFtpCli {
     virtual void RetrCmdAsync();
     virtual void ListCmdAsync();
     virtual void NlstCmdAsync();
+    virtual void MlsdCmdAsync();
     virtual void StorCmdAsync();
     virtual void AppeCmdAsync();
     virtual void ShowTransferStats();
@@ -187,6 +203,9 @@ class TCustomFtpCli {
     virtual void ConnectAsync();
     virtual void DirAsync();
     virtual void LsAsync();
+    // The machine listing (MLSD) of HostFileName, or of the current directory, into the
+    // local file as DirAsync does.
+    virtual void MlsdAsync();
     virtual void GetAsync();
     virtual void PutAsync();
     virtual void AppendAsync();
@@ -285,6 +304,9 @@ class TCustomFtpCli {
     std::string dirResult_;
     int64_t resumeAt_ = 0;
     std::string pasvReply_;
+    std::vector<std::string> features_;
+    std::vector<std::string> featureLines_;  // the body of the FEAT reply while it arrives
+    std::string mdtmResult_;
     // A REST of a compound request was answered 350 and no RETR, STOR or APPE has taken the
     // offset yet. The server keeps it for its next transfer, so a request that ends now
     // clears it there ("REST 0") before it reports.
@@ -299,6 +321,7 @@ class TCustomFtpCli {
     void ControlSessionClosed(uint16_t Error);
     void DispatchReplyLine(uint16_t Error, bool final, bool& stop);
     void DropOnBadReply(const std::string& text);
+    void TakeFeatureLine(const std::string& line);
     void FailControlConnect(const std::string& text, int Error);
     void EngineWndProc(const platform::Message& msg);
     void RunStep(TFtpStep step);

@@ -198,6 +198,7 @@ void TCustomFtpCli::OpenAsync() {
     restartHeld_ = false;
     requestResult_ = 0;
     resolvedAddr_.clear();
+    features_.clear();
     ChangeState(esResolving);
     const std::string& host = ConnectionType() == ftpProxy ? proxyServer_ : hostName_;
     // Through SOCKS 4A and 5 the proxy resolves the server's name (it may know names this
@@ -366,7 +367,10 @@ void TCustomFtpCli::DispatchReplyLine(uint16_t Error, bool final, bool& stop) {
             return;
         }
         case esAwaitingReply: {
-            if (!final) return;
+            if (!final) {
+                if (prevStep_ == TFtpStep::Feat) TakeFeatureLine(lastResponse_);
+                return;
+            }
             statusCode_ = static_cast<int>(ParseNumber(lastResponse_));
             if (nextHandler_ == nullptr) RaiseError("Program error: FNext is nil");
             (this->*nextHandler_)();

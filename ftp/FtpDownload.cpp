@@ -17,6 +17,10 @@ void TCustomFtpCli::ListCmdAsync() {
     StartDownload("LIST", TFtpRequest::DirAsync);
 }
 
+void TCustomFtpCli::MlsdCmdAsync() {
+    StartDownload("MLSD", TFtpRequest::MlsdAsync);
+}
+
 void TCustomFtpCli::NlstCmdAsync() {
     StartDownload("NLST", TFtpRequest::LsAsync);
 }

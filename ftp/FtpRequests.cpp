@@ -17,14 +17,19 @@ constexpr int kFirstFailureCode = 500;
 constexpr int kReplyNeedPassword = 331;
 constexpr int kReplyPendingFurther = 350;
 constexpr int kReplyPassive = 227;
+constexpr int kReplyFeatures = 211;
+constexpr int kReplyUnknownCommand = 500;
+constexpr int kReplyNotImplemented = 502;
+// A FEAT reply longer than this is not believed any further.
+constexpr size_t kMaxFeatureLines = 256;
 
 // The order in which NextCompoundStep takes the steps of a compound request.
-constexpr std::array<TFtpStep, 23> kStepOrder = {
-    TFtpStep::Open,    TFtpStep::User,    TFtpStep::Pass,  TFtpStep::Cwd,  TFtpStep::CDup,
-    TFtpStep::TypeSet, TFtpStep::Port,    TFtpStep::Rest,  TFtpStep::Get,  TFtpStep::Put,
-    TFtpStep::Append,  TFtpStep::Dir,     TFtpStep::Ls,    TFtpStep::Syst, TFtpStep::Mkd,
-    TFtpStep::Rmd,     TFtpStep::RenFrom, TFtpStep::RenTo, TFtpStep::Size, TFtpStep::Dele,
-    TFtpStep::Pwd,     TFtpStep::Quote,   TFtpStep::Quit};
+constexpr std::array<TFtpStep, 24> kStepOrder = {
+    TFtpStep::Open,    TFtpStep::User, TFtpStep::Pass,    TFtpStep::Cwd,   TFtpStep::CDup,
+    TFtpStep::TypeSet, TFtpStep::Port, TFtpStep::Rest,    TFtpStep::Get,   TFtpStep::Put,
+    TFtpStep::Append,  TFtpStep::Dir,  TFtpStep::Mlsd,    TFtpStep::Ls,    TFtpStep::Syst,
+    TFtpStep::Mkd,     TFtpStep::Rmd,  TFtpStep::RenFrom, TFtpStep::RenTo, TFtpStep::Size,
+    TFtpStep::Dele,    TFtpStep::Pwd,  TFtpStep::Quote,   TFtpStep::Quit};
 
 constexpr TFtpStepSet Steps(std::initializer_list<TFtpStep> steps) {
     TFtpStepSet set = 0;
@@ -50,15 +55,16 @@ bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
 
 const char* FtpRequestName(TFtpRequest request) {
     static const char* const kNames[] = {
-        "none",          "OpenAsync",      "UserAsync",    "PassAsync",    "CwdAsync",
-        "ConnectAsync",  "ReceiveAsync",   "DirAsync",     "LsAsync",      "PortAsync",
-        "GetAsync",      "DirectoryAsync", "ListAsync",    "SystemAsync",  "SystAsync",
-        "QuitAsync",     "SizeAsync",      "PutAsync",     "AppendAsync",  "FileSizeAsync",
-        "RqAbort",       "MkdAsync",       "RmdAsync",     "RenameAsync",  "DeleAsync",
-        "RenAsync",      "RenToAsync",     "RenFromAsync", "DeleteAsync",  "MkdirAsync",
-        "RmdirAsync",    "PwdAsync",       "QuoteAsync",   "CDupAsync",    "DoQuoteAsync",
-        "TransmitAsync", "TypeSetAsync",   "RestAsync",    "RestGetAsync", "RestartGetAsync",
-        "RestPutAsync",  "RestartPutAsync"};
+        "none",          "OpenAsync",       "UserAsync",    "PassAsync",     "CwdAsync",
+        "ConnectAsync",  "ReceiveAsync",    "DirAsync",     "LsAsync",       "PortAsync",
+        "GetAsync",      "DirectoryAsync",  "ListAsync",    "SystemAsync",   "SystAsync",
+        "QuitAsync",     "SizeAsync",       "PutAsync",     "AppendAsync",   "FileSizeAsync",
+        "RqAbort",       "MkdAsync",        "RmdAsync",     "RenameAsync",   "DeleAsync",
+        "RenAsync",      "RenToAsync",      "RenFromAsync", "DeleteAsync",   "MkdirAsync",
+        "RmdirAsync",    "PwdAsync",        "QuoteAsync",   "CDupAsync",     "DoQuoteAsync",
+        "TransmitAsync", "TypeSetAsync",    "RestAsync",    "RestGetAsync",  "RestartGetAsync",
+        "RestPutAsync",  "RestartPutAsync", "FeatAsync",    "OptsUtf8Async", "MlsdAsync",
+        "MdtmAsync"};
     const auto index = static_cast<size_t>(request);
     return index < std::size(kNames) ? kNames[index] : "";
 }
@@ -145,6 +151,26 @@ void TCustomFtpCli::InterpretReply() {
             dirResult_ = ParseQuoted(lastResponse_, pos);
             break;
         }
+        case TFtpStep::Feat: {
+            features_.clear();
+            if (statusCode_ == kReplyFeatures) {
+                for (const std::string& line : featureLines_) {
+                    const size_t begin = line.find_first_not_of(' ');
+                    const size_t end = line.find_last_not_of(" \t");
+                    if (begin != std::string::npos)
+                        features_.push_back(line.substr(begin, end - begin + 1));
+                }
+            }
+            featureLines_.clear();
+            break;
+        }
+        case TFtpStep::Mdtm: {
+            // "213 YYYYMMDDHHMMSS[.fff]": the time stamp is the word after the code.
+            const size_t begin = lastResponse_.find_first_not_of(' ', 3);
+            if (begin != std::string::npos)
+                mdtmResult_ = lastResponse_.substr(begin, lastResponse_.find(' ', begin) - begin);
+            break;
+        }
         default:
             break;
     }
@@ -206,6 +232,46 @@ void TCustomFtpCli::SizeAsync() {
     if (!controlUp_) RaiseError("FTP component not connected");
     sizeResult_ = 0;
     IssueCommand(TFtpRequest::SizeAsync, TFtpStep::Size, "SIZE " + hostFileName_, {213});
+}
+
+void TCustomFtpCli::FeatAsync() {
+    CheckReady();
+    if (!controlUp_) RaiseError("FTP component not connected");
+    features_.clear();
+    featureLines_.clear();
+    // A server without FEAT has no features to tell: its 500 or 502 ends the request well.
+    IssueCommand(TFtpRequest::FeatAsync, TFtpStep::Feat, "FEAT",
+                 {kReplyFeatures, kReplyUnknownCommand, kReplyNotImplemented});
+}
+
+void TCustomFtpCli::OptsUtf8Async() {
+    IssueCommand(TFtpRequest::OptsUtf8Async, TFtpStep::Opts, "OPTS UTF8 ON", {200, 202});
+}
+
+void TCustomFtpCli::MdtmAsync() {
+    CheckReady();
+    if (!controlUp_) RaiseError("FTP component not connected");
+    mdtmResult_.clear();
+    IssueCommand(TFtpRequest::MdtmAsync, TFtpStep::Mdtm, "MDTM " + hostFileName_, {213});
+}
+
+bool TCustomFtpCli::HasFeature(std::string_view name) const {
+    for (const std::string& f : features_) {
+        const std::string_view word = std::string_view(f).substr(0, f.find(' '));
+        if (word.size() != name.size()) continue;
+        bool same = true;
+        for (size_t i = 0; i < word.size() && same; ++i)
+            same = std::toupper(static_cast<unsigned char>(word[i])) ==
+                   std::toupper(static_cast<unsigned char>(name[i]));
+        if (same) return true;
+    }
+    return false;
+}
+
+void TCustomFtpCli::TakeFeatureLine(const std::string& line) {
+    // Feature lines of a 211 reply begin with a blank; the opening and closing lines do not.
+    if (featureLines_.size() >= kMaxFeatureLines || line.empty() || line[0] != ' ') return;
+    featureLines_.push_back(line);
 }
 
 void TCustomFtpCli::SystAsync() {
@@ -377,6 +443,18 @@ void TCustomFtpCli::RunStep(TFtpStep step) {
         case TFtpStep::Ls:
             NlstCmdAsync();
             break;
+        case TFtpStep::Mlsd:
+            MlsdCmdAsync();
+            break;
+        case TFtpStep::Feat:
+            FeatAsync();
+            break;
+        case TFtpStep::Opts:
+            OptsUtf8Async();
+            break;
+        case TFtpStep::Mdtm:
+            MdtmAsync();
+            break;
         case TFtpStep::Syst:
             SystAsync();
             break;
@@ -427,6 +505,8 @@ std::string TCustomFtpCli::StepArguments(TFtpStep step) const {
         case TFtpStep::RenFrom:
         case TFtpStep::Get:
         case TFtpStep::Dir:
+        case TFtpStep::Mlsd:
+        case TFtpStep::Mdtm:
         case TFtpStep::Ls:
         case TFtpStep::Put:
         case TFtpStep::Append:
@@ -457,6 +537,9 @@ void TCustomFtpCli::ConnectAsync() {
 }
 void TCustomFtpCli::DirAsync() {
     StartCompound(TFtpRequest::DirAsync, Steps({S::Port, S::Dir}));
+}
+void TCustomFtpCli::MlsdAsync() {
+    StartCompound(TFtpRequest::MlsdAsync, Steps({S::Port, S::Mlsd}));
 }
 void TCustomFtpCli::LsAsync() {
     StartCompound(TFtpRequest::LsAsync, Steps({S::Port, S::Ls}));

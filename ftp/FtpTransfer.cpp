@@ -113,6 +113,7 @@ bool MovesData(TFtpRequest request) {
     switch (request) {
         case TFtpRequest::DirAsync:
         case TFtpRequest::LsAsync:
+        case TFtpRequest::MlsdAsync:
         case TFtpRequest::GetAsync:
         case TFtpRequest::PutAsync:
         case TFtpRequest::AppendAsync:

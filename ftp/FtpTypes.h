@@ -70,6 +70,10 @@ enum class TFtpRequest : uint8_t {
     RestartGetAsync = 39,
     RestPutAsync = 40,
     RestartPutAsync = 41,
+    FeatAsync = 42,
+    OptsUtf8Async = 43,
+    MlsdAsync = 44,
+    MdtmAsync = 45,
 };
 
 // The display name of a request ("CwdAsync"), "none" for 0; "" for values outside the table.
@@ -101,6 +105,10 @@ enum class TFtpStep : uint8_t {
     Ls = 21,
     Append = 22,
     Port = 23,
+    Mlsd = 24,
+    Feat = 25,
+    Opts = 26,
+    Mdtm = 27,
 };
 
 using TFtpStepSet = uint32_t;

@@ -355,7 +355,9 @@ TEST(FtpRequestNames, EveryIdentifierHasItsDisplayName) {
     EXPECT_STREQ(FtpRequestName(TFtpRequest::CwdAsync), "CwdAsync");
     EXPECT_STREQ(FtpRequestName(TFtpRequest::TransmitAsync), "TransmitAsync");
     EXPECT_STREQ(FtpRequestName(TFtpRequest::RestartPutAsync), "RestartPutAsync");
-    EXPECT_STREQ(FtpRequestName(static_cast<TFtpRequest>(42)), "");
+    EXPECT_STREQ(FtpRequestName(TFtpRequest::FeatAsync), "FeatAsync");
+    EXPECT_STREQ(FtpRequestName(TFtpRequest::MdtmAsync), "MdtmAsync");
+    EXPECT_STREQ(FtpRequestName(static_cast<TFtpRequest>(46)), "");
 }
 
 }  // namespace

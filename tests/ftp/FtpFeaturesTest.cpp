@@ -1,0 +1,113 @@
+// FEAT, OPTS UTF8 ON and MDTM against the scripted server: what is sent, which answers
+// count, and what the engine keeps from them.
+#include <string>
+#include <vector>
+
+#include "tests/ftp/FtpTestKit.h"
+
+namespace tarnwick::ftp {
+namespace {
+
+using testkit::EngineFixture;
+using testkit::ScriptedFtpServer;
+using Lines = std::vector<std::string>;
+
+class FtpFeatures : public EngineFixture<> {};
+
+TEST_F(FtpFeatures, FeatKeepsTheNamedFeaturesAndAnUnknownCommandMeansNone) {
+    struct Case {
+        const char* name;
+        Lines reply;  // sent as they stand, CR LF after each
+        uint16_t error;
+        Lines features;
+    };
+    const Case cases[] = {
+        {"a multi-line 211",
+         {"211-Features:", " MLST type*;size*;modify*;perm*;", " UTF8", " mdtm", " SIZE  ",
+          "211 End"},
+         0,
+         {"MLST type*;size*;modify*;perm*;", "UTF8", "mdtm", "SIZE"}},
+        {"a 211 on one line", {"211 No features"}, 0, {}},
+        {"500 unknown", {"500 FEAT not understood"}, 0, {}},
+        {"502 not implemented", {"502 Command not implemented"}, 0, {}},
+        {"a body line without its blank is not a feature",
+         {"211-Extensions supported", "EPSV", " REST STREAM", "211 END"},
+         0,
+         {"REST STREAM"}},
+        {"421 is a failure", {"421 Service not available"}, 421, {}},
+    };
+    ScriptedFtpServer server;
+    server.Reply("220 Ready");
+    for (const auto& c : cases) {
+        server.Expect("FEAT");
+        for (const auto& line : c.reply) server.Reply(line);
+    }
+    server.Start();
+    Open(server);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ExpectRequest([&] { ftp.FeatAsync(); }, TFtpRequest::FeatAsync, c.error);
+        EXPECT_EQ(ftp.Features(), c.features);
+    }
+    EXPECT_TRUE(server.Mismatches().empty()) << server.Mismatches().front();
+}
+
+TEST_F(FtpFeatures, HasFeatureLooksAtTheFirstWordWhateverItsCase) {
+    ScriptedFtpServer server;
+    server.Reply("220 Ready")
+        .Expect("FEAT")
+        .Reply("211-Features:")
+        .Reply(" MLST type*;size*;")
+        .Reply(" utf8")
+        .Reply(" MDTM")
+        .Reply("211 End");
+    server.Start();
+    Open(server);
+    ExpectRequest([&] { ftp.FeatAsync(); }, TFtpRequest::FeatAsync, 0);
+    EXPECT_TRUE(ftp.HasFeature("MLST"));
+    EXPECT_TRUE(ftp.HasFeature("UTF8"));
+    EXPECT_TRUE(ftp.HasFeature("mdtm"));
+    EXPECT_FALSE(ftp.HasFeature("MLS"));
+    EXPECT_FALSE(ftp.HasFeature("SIZE"));
+    EXPECT_FALSE(ftp.HasFeature("type*;size*;"));
+}
+
+TEST_F(FtpFeatures, OptsUtf8AndMdtm) {
+    struct Case {
+        const char* name;
+        const char* file;
+        bool mdtm;
+        std::string command;
+        std::string reply;
+        TFtpRequest rq;
+        uint16_t error;
+        std::string stamp;
+    };
+    const Case cases[] = {
+        {"utf8 on", "", false, "OPTS UTF8 ON", "200 Always in UTF8 mode.",
+         TFtpRequest::OptsUtf8Async, 0, ""},
+        {"utf8 refused", "", false, "OPTS UTF8 ON", "501 no", TFtpRequest::OptsUtf8Async, 501, ""},
+        {"mdtm", "a b.txt", true, "MDTM a b.txt", "213 20230115123456", TFtpRequest::MdtmAsync, 0,
+         "20230115123456"},
+        {"mdtm with fraction", "f", true, "MDTM f", "213 20230115123456.789",
+         TFtpRequest::MdtmAsync, 0, "20230115123456.789"},
+        {"mdtm refused", "g", true, "MDTM g", "550 No such file", TFtpRequest::MdtmAsync, 550, ""},
+    };
+    ScriptedFtpServer server;
+    server.Reply("220 Ready");
+    for (const auto& c : cases) server.Expect(c.command).Reply(c.reply);
+    server.Start();
+    Open(server);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ftp.SetHostFileName(c.file);
+        ExpectRequest([&] { c.mdtm ? ftp.MdtmAsync() : ftp.OptsUtf8Async(); }, c.rq, c.error);
+        if (c.mdtm) {
+            EXPECT_EQ(ftp.MdtmResult(), c.stamp);
+        }
+    }
+    EXPECT_TRUE(server.Mismatches().empty()) << server.Mismatches().front();
+}
+
+}  // namespace
+}  // namespace tarnwick::ftp
