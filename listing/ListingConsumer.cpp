@@ -114,6 +114,11 @@ void TListingStream::TakeLine(std::string_view line) {
         Parse(joined_);
         return;
     }
+    // Machine lines are short for short names; only empty ones are no entries.
+    if (parser_.Format() == TListingFormat::Machine) {
+        if (!line.empty()) Parse(line);
+        return;
+    }
     if (line.size() < kMinListingLineLength) return;
     if (parser_.HostType() == kHostVms) {
         // Headers and trailers are no names: they never take the next line with them.

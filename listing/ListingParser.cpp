@@ -1,9 +1,11 @@
 #include "listing/ListingParser.h"
 
-#include <charconv>
 #include <ctime>
 #include <vector>
 
+#include "listing/ListingDate.h"
+#include "listing/ListingRecognition.h"
+#include "listing/MachineListing.h"
 #include "listing/TextUtil.h"
 
 namespace tarnwick {
@@ -33,28 +35,6 @@ bool StartsWith(std::string_view text, char c) {
 std::string_view Word(const std::vector<std::string_view>& words, int n) {
     if (n < 1 || static_cast<std::size_t>(n) > words.size()) return {};
     return words[static_cast<std::size_t>(n) - 1];
-}
-
-bool IsLeapYear(int year) {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-bool IsRealDate(int year, int month, int day) {
-    static constexpr int kDaysInMonth[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (month < 1 || month > 12 || day < 1) return false;
-    const int days = (month == 2 && IsLeapYear(year)) ? 29 : kDaysInMonth[month - 1];
-    return day <= days;
-}
-
-// Appends a number right-aligned in two places with leading zeros; longer
-// numbers are written in full.
-void AppendTwoPlaces(std::string& out, long long value) {
-    char digits[24];
-    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value);
-    (void)ec;
-    const std::size_t length = static_cast<std::size_t>(end - digits);
-    if (length < 2) out.push_back('0');
-    out.append(digits, length);
 }
 
 // Walks a default-layout line word by word; a word is a run of non-blanks.
@@ -89,12 +69,16 @@ class TWordCursor {
     std::size_t pos_ = 0;
 };
 
-int MonthOf(std::string_view word) {
-    if (word.empty()) return 1;
+// The month a word names as a piece of "janfeb...dec"; 1 (and `known` false) for others.
+int MonthOf(std::string_view word, bool& known) {
     char lower[kMonthNames.size()];
-    if (word.size() > sizeof lower) return 1;
+    if (word.empty() || word.size() > sizeof lower) {
+        known = false;
+        return 1;
+    }
     for (std::size_t i = 0; i < word.size(); ++i) lower[i] = AsciiLower(word[i]);
     const std::size_t at = kMonthNames.find(std::string_view(lower, word.size()));
+    if (at == std::string_view::npos) known = false;
     return at == std::string_view::npos ? 1 : static_cast<int>(at / 3) + 1;
 }
 
@@ -124,8 +108,12 @@ char HostTypeDigit(std::string_view answer) {
     return answer.empty() ? kHostDefault : answer[0];
 }
 
-TListingParser::TListingParser(std::string_view answer, TStartDate start)
-    : hostType_(HostTypeDigit(answer)), start_(start) {
+TListingParser::TListingParser(std::string_view answer, TStartDate start, TListingFormat format,
+                               TRecognition recognition)
+    : hostType_(HostTypeDigit(answer)),
+      start_(start),
+      format_(format),
+      recognize_(recognition == TRecognition::On && hostType_ == kHostDefault) {
     custom_.Name = ColumnDigit(answer, 1);
     custom_.Size = ColumnDigit(answer, 2);
     custom_.Date = ColumnDigit(answer, 3);
@@ -141,6 +129,10 @@ TListingEntry TListingParser::ParseListingLine(std::string_view line) const {
 }
 
 void TListingParser::ParseListingLine(std::string_view line, TListingEntry& entry) const {
+    if (format_ == TListingFormat::Machine) {
+        ParseMachineListingLine(line, clock_, entry);
+        return;
+    }
     entry.Clear();
     switch (hostType_) {
         case kHostText:
@@ -169,6 +161,22 @@ void TListingParser::ParseListingLine(std::string_view line, TListingEntry& entr
 }
 
 void TListingParser::ParseDefault(std::string_view line, TListingEntry& entry) const {
+    if (ParseDefaultLayout(line, entry) || !recognize_) return;
+    // A line the default layout cannot read (or whose month it does not know, which it
+    // would show as January) is tried against the other layouts; when none reads it, it
+    // keeps what the default layout made of it.
+    thread_local TListingEntry recognised;
+    const bool dosFirst = !line.empty() && IsAsciiDigit(line[0]);
+    if (dosFirst ? ParseDosListingLine(line, recognised)
+                 : ParseUnixListingLine(line, start_, recognised)) {
+        std::swap(entry, recognised);
+    }
+}
+
+bool TListingParser::ParseDefaultLayout(std::string_view line, TListingEntry& entry) const {
+    // A line that begins with a digit has no permission string: it is a DOS line when the
+    // recognition reads it.
+    bool monthKnown = !(recognize_ && !line.empty() && IsAsciiDigit(line[0]));
     // Reads the words in order; any step that finds the line at its end or a
     // date that cannot exist turns the entry into the failure entry, keeping
     // what was read until then.
@@ -186,7 +194,7 @@ void TListingParser::ParseDefault(std::string_view line, TListingEntry& entry) c
             entry.Size.assign(monthWord);  // a group column stood before the size
             if (!cursor.Next(monthWord)) return false;
         }
-        const int month = MonthOf(monthWord);
+        const int month = MonthOf(monthWord, monthKnown);
 
         if (!cursor.Next(word)) return false;
         long long day = 1;
@@ -224,11 +232,13 @@ void TListingParser::ParseDefault(std::string_view line, TListingEntry& entry) c
         AppendTwoPlaces(entry.Date, yearInCentury);
         return true;
     };
-    if (!parse()) {
+    const bool parsed = parse();
+    if (!parsed) {
         entry.Name.assign(line);
         entry.Date.assign(kFailedDate);
     }
     entry.IsDir = StartsWith(entry.Attr, 'd');
+    return parsed && monthKnown;
 }
 
 void TListingParser::ParseText(std::string_view line, TListingEntry& entry) const {

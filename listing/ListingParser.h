@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "listing/ListingEntry.h"
+#include "listing/MachineListing.h"
 
 namespace tarnwick {
 
@@ -24,23 +25,37 @@ inline constexpr char kHostMsFtp5 = '6';
 // The host type digit of a host type string; an empty string is the default.
 char HostTypeDigit(std::string_view answer);
 
+// What a listing holds: the text lines of LIST, read by the host type, or the machine
+// lines of MLSD, read the same way for every server.
+enum class TListingFormat { Text, Machine };
+
+// Whether the default host type tries the other common layouts on a line it cannot read.
+enum class TRecognition { On, Off };
+
 // Turns single listing lines into entries by the rules of one host type.
 // The parser never rejects a line: a line that is not an entry comes out
 // with the name ".", and a default-layout line that cannot be taken apart
 // comes out with the whole line as its name and the date "error".
 class TListingParser {
   public:
-    explicit TListingParser(std::string_view answer = kDefaultAnswer, TStartDate start = {});
+    // The default host type ("0", or an empty host type string) recognises the other common
+    // layouts unless `recognition` is Off; other host types are applied as they stand.
+    explicit TListingParser(std::string_view answer = kDefaultAnswer, TStartDate start = {},
+                            TListingFormat format = TListingFormat::Text,
+                            TRecognition recognition = TRecognition::On);
 
     TListingEntry ParseListingLine(std::string_view line) const;
     // The same, refilling an existing entry (keeps its buffers).
     void ParseListingLine(std::string_view line, TListingEntry& entry) const;
 
     char HostType() const { return hostType_; }
+    TListingFormat Format() const { return format_; }
     const TStartDate& Start() const { return start_; }
 
   private:
     void ParseDefault(std::string_view line, TListingEntry& entry) const;
+    // The default layout alone; false when it failed or did not know the month word.
+    bool ParseDefaultLayout(std::string_view line, TListingEntry& entry) const;
     void ParseText(std::string_view line, TListingEntry& entry) const;
     void ParseMsFtp4(std::string_view line, TListingEntry& entry) const;
     void ParseMac(std::string_view line, TListingEntry& entry) const;
@@ -61,6 +76,9 @@ class TListingParser {
     char hostType_;
     TCustomColumns custom_;
     TStartDate start_;
+    TListingFormat format_;
+    bool recognize_;
+    mutable TLocalClock clock_;
 };
 
 // A VMS listing's header ("DISK$ARCHIVE:[...") or trailer ("Total of ...") line:

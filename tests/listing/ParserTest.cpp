@@ -51,8 +51,9 @@ const std::vector<TLineCase>& LineCases() {
          kMidJune2001,
          "-rw-r--r-- 1 o g 5000000000 Nov 30 2010 big.iso",
          {"big.iso", "5000000000", "30.11.10", "", "-rw-r--r--", false}},
-        // Unknown month and day words fall back to 01; odd days and years.
-        {"0957681",
+        // Unknown month and day words fall back to 01 (the month where no layout is
+        // recognised: host types other than "0"); odd days and years.
+        {"9",
          kMidJune2001,
          "-rw-r--r-- 1 o g 10 Mär 3 1999 x.txt",
          {"x.txt", "10", "03.01.99", "", "-rw-r--r--", false}},
