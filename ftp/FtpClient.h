@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ftp/FtpFeatures.h"
 #include "ftp/FtpLocalFile.h"
 #include "ftp/FtpTransfer.h"
 #include "ftp/FtpTypes.h"
@@ -184,6 +185,8 @@ class TCustomFtpCli {
     virtual void FeatAsync();
     // OPTS UTF8 ON.
     virtual void OptsUtf8Async();
+    // OPTS MLST with the facts of MlstFactsWanted.
+    virtual void OptsMlstAsync();
     // MDTM HostFileName: the time stamp goes to MdtmResult().
     virtual void MdtmAsync();
 

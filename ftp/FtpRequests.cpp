@@ -64,7 +64,7 @@ const char* FtpRequestName(TFtpRequest request) {
         "RmdirAsync",    "PwdAsync",        "QuoteAsync",   "CDupAsync",     "DoQuoteAsync",
         "TransmitAsync", "TypeSetAsync",    "RestAsync",    "RestGetAsync",  "RestartGetAsync",
         "RestPutAsync",  "RestartPutAsync", "FeatAsync",    "OptsUtf8Async", "MlsdAsync",
-        "MdtmAsync"};
+        "MdtmAsync",     "OptsMlstAsync"};
     const auto index = static_cast<size_t>(request);
     return index < std::size(kNames) ? kNames[index] : "";
 }
@@ -248,6 +248,12 @@ void TCustomFtpCli::OptsUtf8Async() {
     IssueCommand(TFtpRequest::OptsUtf8Async, TFtpStep::Opts, "OPTS UTF8 ON", {200, 202});
 }
 
+void TCustomFtpCli::OptsMlstAsync() {
+    const std::string facts = MlstFactsWanted(features_);
+    if (facts.empty()) RaiseError("No MLST facts to ask for");
+    IssueCommand(TFtpRequest::OptsMlstAsync, TFtpStep::Opts, "OPTS MLST " + facts, {200});
+}
+
 void TCustomFtpCli::MdtmAsync() {
     CheckReady();
     if (!controlUp_) RaiseError("FTP component not connected");
@@ -256,15 +262,8 @@ void TCustomFtpCli::MdtmAsync() {
 }
 
 bool TCustomFtpCli::HasFeature(std::string_view name) const {
-    for (const std::string& f : features_) {
-        const std::string_view word = std::string_view(f).substr(0, f.find(' '));
-        if (word.size() != name.size()) continue;
-        bool same = true;
-        for (size_t i = 0; i < word.size() && same; ++i)
-            same = std::toupper(static_cast<unsigned char>(word[i])) ==
-                   std::toupper(static_cast<unsigned char>(name[i]));
-        if (same) return true;
-    }
+    for (const std::string& f : features_)
+        if (FeatureNamed(f, name)) return true;
     return false;
 }
 

@@ -74,6 +74,7 @@ enum class TFtpRequest : uint8_t {
     OptsUtf8Async = 43,
     MlsdAsync = 44,
     MdtmAsync = 45,
+    OptsMlstAsync = 46,
 };
 
 // The display name of a request ("CwdAsync"), "none" for 0; "" for values outside the table.

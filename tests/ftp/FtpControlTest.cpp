@@ -357,7 +357,7 @@ TEST(FtpRequestNames, EveryIdentifierHasItsDisplayName) {
     EXPECT_STREQ(FtpRequestName(TFtpRequest::RestartPutAsync), "RestartPutAsync");
     EXPECT_STREQ(FtpRequestName(TFtpRequest::FeatAsync), "FeatAsync");
     EXPECT_STREQ(FtpRequestName(TFtpRequest::MdtmAsync), "MdtmAsync");
-    EXPECT_STREQ(FtpRequestName(static_cast<TFtpRequest>(46)), "");
+    EXPECT_STREQ(FtpRequestName(static_cast<TFtpRequest>(47)), "");
 }
 
 }  // namespace

@@ -109,5 +109,47 @@ TEST_F(FtpFeatures, OptsUtf8AndMdtm) {
     EXPECT_TRUE(server.Mismatches().empty()) << server.Mismatches().front();
 }
 
+TEST_F(FtpFeatures, OptsMlstAsksForTheListingFactsTheServerOffers) {
+    ScriptedFtpServer server;
+    server.Reply("220 Ready")
+        .Expect("FEAT")
+        .Reply("211-Features:")
+        .Reply(" MLST type*;perm*;size*;modify*;unique*;unix.mode;unix.uid;unix.gid;")
+        .Reply("211 End")
+        .Expect("OPTS MLST type;size;modify;perm;unix.mode;")
+        .Reply("200 MLST OPTS type;size;modify;perm;unix.mode;");
+    server.Start();
+    Open(server);
+    ExpectRequest([&] { ftp.FeatAsync(); }, TFtpRequest::FeatAsync, 0);
+    ExpectRequest([&] { ftp.OptsMlstAsync(); }, TFtpRequest::OptsMlstAsync, 0);
+    EXPECT_TRUE(server.Mismatches().empty()) << server.Mismatches().front();
+}
+
+TEST(FtpFeatureLines, MachineListingsAndTheFactsWorthAskingFor) {
+    struct Case {
+        const char* name;
+        Lines features;
+        bool machine;
+        std::string wanted;
+    };
+    const Case cases[] = {
+        {"none", {}, false, ""},
+        {"utf8 only", {"UTF8", "SIZE"}, false, ""},
+        {"all shown", {"MLST type*;size*;modify*;perm*;unix.mode*;"}, true, ""},
+        {"unix.mode offered, not shown",
+         {"UTF8", "MLST type*;perm*;size*;modify*;unique*;unix.mode;unix.uid;unix.gid;"},
+         true,
+         "type;size;modify;perm;unix.mode;"},
+        {"case and missing facts", {"mlst Type*;Size;"}, true, "type;size;"},
+        {"MLSD named alone", {"MLSD"}, true, ""},
+        {"a word that begins the same is no MLST", {"MLSTX type;"}, false, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(OffersMachineListing(c.features), c.machine);
+        EXPECT_EQ(MlstFactsWanted(c.features), c.wanted);
+    }
+}
+
 }  // namespace
 }  // namespace tarnwick::ftp
