@@ -14,13 +14,15 @@ using FlagField = std::uint8_t TFTPServerInfo::*;
 struct ServerKey {
     const char* key;
     std::variant<TextField, FlagField> field;
-    size_t maxLength;       // short text fields; 0 = no limit
-    std::uint8_t fallback;  // flags: the value for a text that is no integer
+    size_t maxLength;           // short text fields; 0 = no limit
+    std::uint8_t fallback;      // flags: the value for a text that is no integer
+    bool omitWhenZero = false;  // flags added later: left out while 0, as older lists had them
 };
 
 constexpr size_t kNoLimit = 0;
 
-// The 19 items in the order every line holds them.
+// The items in the order every line holds them: the 19 of the original list, then the
+// encryption, which older lists do not have.
 const ServerKey kServerKeys[] = {
     {"Name", &TFTPServerInfo::Name, 50, 0},
     {"Server", &TFTPServerInfo::Server, kNoLimit, 0},
@@ -41,6 +43,7 @@ const ServerKey kServerKeys[] = {
     {"AnswerName", &TFTPServerInfo::AnswerName, 255, 0},
     {"CheckPSW", &TFTPServerInfo::CheckPSW, 0, 1},
     {"CheckVHost", &TFTPServerInfo::CheckVHost, 0, 0},
+    {"Encryption", &TFTPServerInfo::Encryption, 0, 0, true},
 };
 
 constexpr char kItemEnd = ';';
@@ -212,7 +215,9 @@ std::string ServerLine(const TFTPServerInfo& server) {
             if (field.empty()) continue;
             value = *text == &TFTPServerInfo::Password ? ScramblePassword(field) : field;
         } else {
-            value = std::to_string(static_cast<int>(server.*std::get<FlagField>(key.field)));
+            const std::uint8_t flag = server.*std::get<FlagField>(key.field);
+            if (flag == 0 && key.omitWhenZero) continue;
+            value = std::to_string(static_cast<int>(flag));
         }
         line += key.key;
         line += '=';

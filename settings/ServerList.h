@@ -13,6 +13,15 @@ namespace tarnwick {
 inline constexpr const char* kServerListFileName = "ftplist.TXT";
 inline constexpr const char* kDefaultHostType = "0957681";
 
+// The values of TFTPServerInfo::Encryption.
+enum class TServerEncryption : std::uint8_t {
+    Plain = 0,
+    ExplicitRequired = 1,
+    Implicit = 2,
+    ExplicitIfAvailable = 3,
+};
+inline constexpr std::uint8_t kHighestEncryption = 3;
+
 // One saved server. Flags hold a byte each: 0 is no, anything else yes.
 struct TFTPServerInfo {
     std::string Name;  // at most 50 bytes
@@ -34,6 +43,9 @@ struct TFTPServerInfo {
     std::string AnswerName;  // at most 255
     std::uint8_t CheckPSW = 0;
     std::uint8_t CheckVHost = 0;
+    // 0 plain, 1 explicit TLS required, 2 implicit TLS, 3 explicit TLS if the server offers it
+    // (TServerEncryption). Written only when not 0, so older lists read and write as before.
+    std::uint8_t Encryption = 0;
 
     bool operator==(const TFTPServerInfo&) const = default;
 };

@@ -145,6 +145,7 @@ TEST(ServerList, ListReadsBackThroughTheFile) {
     full.Answer = "4123456";
     full.AnswerName = "Mine";
     full.CheckVHost = 1;
+    full.Encryption = 3;
     std::vector<TFTPServerInfo> servers{full, NewServerInfo(), full};
     servers[2].Name = "Second";
     TempFolder folder;
@@ -198,6 +199,50 @@ TEST(ServerList, OddFilesLoadWhatCanBeRead) {
     ASSERT_EQ(servers.size(), 1u);
     EXPECT_EQ(servers[0].Desc.size(), 1u << 20);
     EXPECT_EQ(servers[0].User, "u");
+}
+
+TEST(ServerList, EncryptionItemFollowsCheckVHostOnlyWhenSet) {
+    // Lines as lists without encryption hold them (reading fills in no field they leave
+    // out), and the same servers with it.
+    const std::string older[] = {
+        "Name=Mirror;Server=host1;Port=21;User=anonymous;Anonymous=1;SavePassword=1;Pasv=0;"
+        "Answer=0957681;AnswerName=Default;CheckPSW=1;CheckVHost=0;",
+        "Name=Full;Server=ftp://me:pw@example:2121/pub;Port=21;User=anonymous;Account=acct;"
+        "InitialDir=/pub;Anonymous=0;SavePassword=1;EMail=me@example;Pasv=1;Desc=a`b;"
+        "Answer=4123456;AnswerName=Mine;CheckPSW=1;CheckVHost=1;",
+        "Port=21;User=anonymous;Anonymous=0;SavePassword=1;Pasv=0;Answer=0957681;"
+        "AnswerName=Default;CheckPSW=1;CheckVHost=0;",
+    };
+    for (const std::string& line : older) {
+        SCOPED_TRACE(line);
+        const TFTPServerInfo server = ReadServerLine(line);
+        EXPECT_EQ(server.Encryption, 0);
+        EXPECT_EQ(ServerLine(server), line);  // byte for byte as before
+        for (int value = 1; value <= kHighestEncryption; ++value) {
+            TFTPServerInfo encrypted = server;
+            encrypted.Encryption = static_cast<std::uint8_t>(value);
+            const std::string written = ServerLine(encrypted);
+            EXPECT_EQ(written, line + "Encryption=" + std::to_string(value) + ";");
+            EXPECT_EQ(ReadServerLine(written), encrypted);
+        }
+    }
+    struct {
+        const char* line;
+        int encryption;
+        const char* written;  // the record's own items after CheckVHost
+    } cases[] = {
+        {"Encryption=2;Name=a", 2, "CheckVHost=0;Encryption=2;"},   // found anywhere on the line
+        {"Name=a;Encryption=0;", 0, "CheckVHost=0;"},               // 0 is left out again
+        {"Name=a;Encryption=x;", 0, "CheckVHost=0;"},               // unreadable: plain
+        {"Name=a;Encryption=7;", 7, "CheckVHost=0;Encryption=7;"},  // unknown: kept as it is
+        {"Name=a;XEncryption=2;", 0, "CheckVHost=0;"},              // only the whole key
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        const TFTPServerInfo server = ReadServerLine(c.line);
+        EXPECT_EQ(server.Encryption, c.encryption);
+        EXPECT_TRUE(ServerLine(server).ends_with(c.written));
+    }
 }
 
 TEST(ServerList, MissingFileLeavesListAlone) {
