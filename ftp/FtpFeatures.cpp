@@ -61,4 +61,24 @@ std::string MlstFactsWanted(const std::vector<std::string>& features) {
     return {};
 }
 
+TFtpRequest NextLoginStep(TFtpRequest done, const std::vector<std::string>& features) {
+    const auto offersUtf8 = [&] {
+        for (const std::string& f : features)
+            if (FeatureNamed(f, "UTF8")) return true;
+        return false;
+    };
+    switch (done) {
+        case TFtpRequest::ConnectAsync:
+            return TFtpRequest::FeatAsync;
+        case TFtpRequest::FeatAsync:
+            if (offersUtf8()) return TFtpRequest::OptsUtf8Async;
+            [[fallthrough]];
+        case TFtpRequest::OptsUtf8Async:
+            if (!MlstFactsWanted(features).empty()) return TFtpRequest::OptsMlstAsync;
+            [[fallthrough]];
+        default:
+            return TFtpRequest::none;
+    }
+}
+
 }  // namespace tarnwick::ftp

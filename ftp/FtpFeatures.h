@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "ftp/FtpTypes.h"
+
 namespace tarnwick::ftp {
 
 // Whether a feature line's first word is `name` (case ignored).
@@ -18,5 +20,11 @@ bool OffersMachineListing(const std::vector<std::string>& features);
 // as far as offered), when one of them is offered but not shown by default (not starred);
 // empty when nothing needs asking for.
 std::string MlstFactsWanted(const std::vector<std::string>& features);
+
+// The steps a session takes after its login, before it enters its first directory: FEAT,
+// then OPTS UTF8 ON when the server offers UTF8, then OPTS MLST when MlstFactsWanted names
+// facts. Given the request that has just ended (ConnectAsync for the first), the next one;
+// none when the steps are done. A step that failed is passed over like one that succeeded.
+TFtpRequest NextLoginStep(TFtpRequest done, const std::vector<std::string>& features);
 
 }  // namespace tarnwick::ftp

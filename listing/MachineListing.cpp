@@ -94,6 +94,9 @@ bool ParseFactTime(std::string_view text, std::time_t& utc) {
 }
 
 bool FormatUnixMode(std::string_view octal, char type, std::string& out) {
+    // Some servers write the mode with a "0o" prefix.
+    if (octal.size() > 2 && octal[0] == '0' && (octal[1] == 'o' || octal[1] == 'O'))
+        octal.remove_prefix(2);
     if (octal.empty() || octal.size() > 6) return false;
     unsigned mode = 0;
     for (char c : octal) {

@@ -11,11 +11,16 @@ constexpr int kPwdReply = 257;
 using R = ftp::TFtpRequest;
 
 bool IsListingRequest(R r) {
-    return r == R::DirAsync || r == R::LsAsync || r == R::DirectoryAsync || r == R::ListAsync;
+    return r == R::DirAsync || r == R::LsAsync || r == R::DirectoryAsync || r == R::ListAsync ||
+           r == R::MlsdAsync;
 }
 
 bool IsTransferRequest(R r) {
     return r == R::GetAsync || r == R::RestGetAsync || r == R::PutAsync || r == R::RestPutAsync;
+}
+
+bool IsDownloadRequest(R r) {
+    return r == R::GetAsync || r == R::RestGetAsync;
 }
 
 bool IsRemoteOperation(R r) {
@@ -71,6 +76,16 @@ void T_Main::DispatchFailure(ftp::TFtpRequest request, uint16_t error) {
         ConnectFailed(error);
         return;
     }
+    if (IsLoginStep(request)) {
+        c.WriteLog(kErrorPrefix + f.ErrorMessage());
+        LoginStepDone(request);
+        return;
+    }
+    if (request == R::MdtmAsync) {
+        // The file has come whole; only its time stays the local one.
+        ModificationTimeDone(error);
+        return;
+    }
     if (request == R::CwdAsync) {
         // Inside a tree the server's current directory is not the one meant: the tree
         // operation decides, never a listing of some other directory.
@@ -117,10 +132,13 @@ void T_Main::DispatchSuccess(ftp::TFtpRequest request) {
     ftp::TFtpClient& f = c.Ftp1;
     switch (request) {
         case R::ConnectAsync:
-            if (!f.HostDirName().empty() && f.HostDirName() != "/")
-                c.StartRequest(&ftp::TCustomFtpCli::CwdAsync);
-            else
-                c.StartRequest(&ftp::TCustomFtpCli::PwdAsync);
+        case R::FeatAsync:
+        case R::OptsUtf8Async:
+        case R::OptsMlstAsync:
+            LoginStepDone(request);
+            return;
+        case R::MdtmAsync:
+            ModificationTimeDone(0);
             return;
         case R::CwdAsync:
         case R::MkdAsync:
@@ -152,6 +170,7 @@ void T_Main::DispatchSuccess(ftp::TFtpRequest request) {
     if (IsListingRequest(request)) {
         ListingDone();
     } else if (IsTransferRequest(request)) {
+        if (IsDownloadRequest(request) && AskModificationTime(request)) return;
         transfers_.FileDone(request, 0);
     } else if (IsRemoteOperation(request)) {
         remoteOps_.RequestDone(request, 0);

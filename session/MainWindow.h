@@ -85,6 +85,13 @@ class T_Main {
     void DispatchFailure(ftp::TFtpRequest request, uint16_t error);
     void DispatchSuccess(ftp::TFtpRequest request);
     void ListingDone();
+    // After the login (MainFeatures.cpp): the feature steps, then the first directory.
+    void LoginStepDone(ftp::TFtpRequest request);
+    void EnterInitialDirectory();
+    // After a download: MDTM when the server has it (true when it went out), and its answer
+    // set on the local file before the transfer goes on.
+    bool AskModificationTime(ftp::TFtpRequest download);
+    void ModificationTimeDone(uint16_t error);
     void CalibrationDone(int tickPeriod);
     uint32_t KeepAliveInterval() const;
     bool KeepAliveWanted() const;
@@ -110,6 +117,11 @@ class T_Main {
     // Preferences applied during a session reach the engine when the session ends.
     bool connectionPreferencesPending_ = false;
     bool created_ = false;
+    // The download whose modification time MDTM is asking for.
+    ftp::TFtpRequest timedDownload_ = ftp::TFtpRequest::none;
 };
+
+// FEAT, OPTS UTF8 ON and OPTS MLST: the steps between the login and the first directory.
+bool IsLoginStep(ftp::TFtpRequest request);
 
 }  // namespace tarnwick::session

@@ -164,7 +164,7 @@ bool TSessionCore::TypeBinary() {
 void TSessionCore::ListCurrentDir() {
     Ftp1.SetLocalFileName(listingFile_);
     if (Ftp1.Binary()) TypeAscii();
-    StartRequest(&ftp::TCustomFtpCli::DirAsync);
+    StartRequest(MachineListing() ? &ftp::TCustomFtpCli::MlsdAsync : &ftp::TCustomFtpCli::DirAsync);
 }
 
 void TSessionCore::RefreshRemoteNames() {
@@ -192,7 +192,8 @@ void TSessionCore::LoadRemoteListing() {
 }
 
 void TSessionCore::ShowRemoteListing() {
-    const char hostType = HostTypeDigit();
+    // Machine listings name every entry alike, whatever host type the server was saved with.
+    const char hostType = MachineListing() ? kHostDefault : HostTypeDigit();
     std::vector<TPaneRow> rows = RemoteListingRows(State.RemoteListing, State.RemoteMask, hostType);
     ResortRows(rows, FTPView.SortKey());
     FTPView.SetNameColumnFills(hostType == kHostText);
@@ -262,10 +263,14 @@ char TSessionCore::HostTypeDigit() const {
     return tarnwick::HostTypeDigit(CurrentServer.Answer);
 }
 
+bool TSessionCore::MachineListing() const {
+    return ftp::OffersMachineListing(Ftp1.Features());
+}
+
 TListingParser TSessionCore::Parser() const {
     return TListingParser(
         CurrentServer.Answer.empty() ? std::string(kDefaultAnswer) : CurrentServer.Answer,
-        State.StartDate);
+        State.StartDate, MachineListing() ? TListingFormat::Machine : TListingFormat::Text);
 }
 
 }  // namespace tarnwick::session

@@ -118,7 +118,7 @@ class TSessionCore {
     // The waiting wrappers, with the same guard.
     bool TypeAscii();
     bool TypeBinary();
-    // LocalFileName := the listing temp file, ASCII mode, DirAsync.
+    // LocalFileName := the listing temp file, ASCII mode, MlsdAsync or DirAsync.
     void ListCurrentDir();
 
     // The remote listing: parse the listing temp file into the cache, show it through the
@@ -137,6 +137,9 @@ class TSessionCore {
     // The host type of the current server and a parser for it.
     char HostTypeDigit() const;
     TListingParser Parser() const;
+    // The server lists with MLSD (it named MLST or MLSD in its features): listings are
+    // machine listings, read alike whatever the host type.
+    bool MachineListing() const;
 
   private:
     void SetRemoteCursor(TCursor cursor);

@@ -151,5 +151,28 @@ TEST(FtpFeatureLines, MachineListingsAndTheFactsWorthAskingFor) {
     }
 }
 
+TEST(FtpFeatureLines, TheStepsAfterTheLogin) {
+    using R = TFtpRequest;
+    const Lines all = {"UTF8", "MLST type*;size*;unix.mode;"};
+    const Lines utf8 = {"UTF8"};
+    const Lines mlst = {"MLST type*;size;"};
+    const Lines none = {};
+    const struct {
+        const Lines& features;
+        R done;
+        R next;
+    } rows[] = {
+        {none, R::ConnectAsync, R::FeatAsync}, {none, R::FeatAsync, R::none},
+        {all, R::FeatAsync, R::OptsUtf8Async}, {all, R::OptsUtf8Async, R::OptsMlstAsync},
+        {all, R::OptsMlstAsync, R::none},      {utf8, R::FeatAsync, R::OptsUtf8Async},
+        {utf8, R::OptsUtf8Async, R::none},     {mlst, R::FeatAsync, R::OptsMlstAsync},
+        {all, R::CwdAsync, R::none},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(FtpRequestName(row.done));
+        EXPECT_EQ(NextLoginStep(row.done, row.features), row.next);
+    }
+}
+
 }  // namespace
 }  // namespace tarnwick::ftp

@@ -210,6 +210,8 @@ TEST_F(MachineListing, FactsBecomeEntries) {
         {"type=dir;perm=lecm; listable", {"listable", "", "", "", "ecml", true}},
         {"Type=File;Size=5;Modify=20230115123456;UNIX.mode=4755; UPPER",
          {"UPPER", "5", "15.01.23", "12:34", "-rwsr-xr-x", false}},
+        {"type=file;size=3;unix.mode=0o640; pyftpdlib",
+         {"pyftpdlib", "3", "", "", "-rw-r-----", false}},
         {"type=dir;unix.mode=1777; tmp", {"tmp", "", "", "", "drwxrwxrwt", true}},
         {"type=file;size=5000000000; big", {"big", "5000000000", "", "", "", false}},
         {"type=file;size=9; \xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E.txt",

@@ -113,14 +113,17 @@ TEST_F(ConnectTest, DoubleClickLogsInEntersTheInitialDirectoryAndListsIt) {
     EXPECT_TRUE(Logged("Connecting to 127.0.0.1"));
     EXPECT_TRUE(Logged("> PASS ****"));
     for (const std::string& l : LogLines()) EXPECT_EQ(l.find(ftpd.Password()), std::string::npos);
-    // The chain: log in, change to the initial directory, list it.
+    // The chain: log in, ask for the features (UTF-8 names, the listing facts), change to
+    // the initial directory, list it with MLSD.
     std::vector<std::string> commands;
     for (const std::string& l : LogLines())
-        if (l.starts_with("> ")) commands.push_back(l.substr(2, l.find(' ', 2) - 2));
-    ASSERT_GE(commands.size(), 5u);
-    EXPECT_EQ(std::vector<std::string>(commands.begin(), commands.begin() + 3),
-              (std::vector<std::string>{"USER", "PASS", "CWD"}));
-    EXPECT_EQ(commands.back(), "LIST");
+        if (l.starts_with("> ")) commands.push_back(l.substr(2));
+    ASSERT_GE(commands.size(), 8u);
+    EXPECT_EQ(std::vector<std::string>(commands.begin(), commands.begin() + 6),
+              (std::vector<std::string>{"USER tester", "PASS ****", "FEAT", "OPTS UTF8 ON",
+                                        "OPTS MLST type;size;modify;perm;unix.mode;",
+                                        "CWD /pub/"}));
+    EXPECT_EQ(commands.back(), "MLSD");
     EXPECT_FALSE(std::filesystem::exists(Core().ListingFile()));
 
     // Entering a directory by double click, then the path box back to "pub".

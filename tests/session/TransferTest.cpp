@@ -394,7 +394,8 @@ TEST_F(TransferTest, AHostileListingWritesNothingOutsideTheTarget) {
         server.Reply("226 Done");
     };
     server.Reply("220 Ready").Expect("USER u").Reply("331 Password").Expect("PASS p");
-    server.Reply("230 In").Expect("PWD").Reply("257 \"/\" is current").Expect("TYPE A");
+    server.Reply("230 In").Expect("FEAT").Reply("500 Unknown command");
+    server.Expect("PWD").Reply("257 \"/\" is current").Expect("TYPE A");
     server.Reply("200 Ok");
     list(root);
     server.Expect("CWD /evil").Reply("250 Ok");

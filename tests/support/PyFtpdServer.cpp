@@ -33,7 +33,8 @@ std::string ScriptPath() {
 
 }  // namespace
 
-PyFtpdServer::PyFtpdServer(std::string user, std::string password)
+PyFtpdServer::PyFtpdServer(std::string user, std::string password,
+                           std::vector<std::string> extraArgs)
     : user_(std::move(user)), password_(std::move(password)) {
     std::string templ =
         (std::filesystem::temp_directory_path() / "tarnwick-pyftpd-XXXXXX").string();
@@ -57,6 +58,7 @@ PyFtpdServer::PyFtpdServer(std::string user, std::string password)
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     std::vector<std::string> args = {kPython, ScriptPath(), "--root",  root_,   "--user",
                                      user_,   "--password", password_, "--log", logPath_};
+    for (std::string& a : extraArgs) args.push_back(std::move(a));
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);

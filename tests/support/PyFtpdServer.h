@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tarnwick::testing {
 
@@ -15,7 +16,9 @@ class PyFtpdServer {
     static constexpr const char* kDefaultUser = "tester";
     static constexpr const char* kDefaultPassword = "s3cret";
 
-    explicit PyFtpdServer(std::string user = kDefaultUser, std::string password = kDefaultPassword);
+    // extraArgs go to the server script ("--mlsd-links": MLSD names links as links).
+    explicit PyFtpdServer(std::string user = kDefaultUser, std::string password = kDefaultPassword,
+                          std::vector<std::string> extraArgs = {});
     ~PyFtpdServer();
     PyFtpdServer(const PyFtpdServer&) = delete;
     PyFtpdServer& operator=(const PyFtpdServer&) = delete;

@@ -5,12 +5,27 @@ Serves one folder to one user on 127.0.0.1 with a port the system picks, and pri
 """
 import argparse
 import logging
+import os
+import re
 import signal
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.filesystems import AbstractedFS
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
+
+
+class LinkReportingFS(AbstractedFS):
+    """Machine listings that name symbolic links as such instead of following them."""
+
+    def format_mlsx(self, basedir, listing, perms, facts, ignore_err=True):
+        for line in super().format_mlsx(basedir, listing, perms, facts, ignore_err):
+            text = line.decode("utf8", "surrogateescape")
+            name = text.split(" ", 1)[1].rstrip("\r\n")
+            if os.path.islink(os.path.join(basedir, name)):
+                text = re.sub(r"type=[^;]*;", "type=OS.unix=symlink;", text, count=1)
+            yield text.encode("utf8", "surrogateescape")
 
 
 def main():
@@ -19,6 +34,8 @@ def main():
     parser.add_argument("--user", required=True)
     parser.add_argument("--password", required=True)
     parser.add_argument("--log", default=None)
+    parser.add_argument("--mlsd-links", action="store_true",
+                        help="name symbolic links in MLSD as OS.unix=symlink")
     args = parser.parse_args()
 
     logging.basicConfig(filename=args.log, level=logging.INFO)
@@ -28,6 +45,8 @@ def main():
     handler.authorizer = authorizer
     handler.banner = "pyftpdlib ready."
     handler.auth_failed_timeout = 0.2
+    if args.mlsd_links:
+        handler.abstracted_fs = LinkReportingFS
     server = FTPServer(("127.0.0.1", 0), handler)
     signal.signal(signal.SIGTERM, lambda *_: server.close_all() or sys.exit(0))
     print("PORT %d" % server.socket.getsockname()[1], flush=True)

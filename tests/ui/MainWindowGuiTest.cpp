@@ -67,6 +67,7 @@ void MainWindowGuiTest::aCwdWaitKeepsTheWindowAlive() {
     // The server answers CWD only after a second; meanwhile a Qt timer must still fire.
     testing::ScriptedFtpServer server;
     server.Reply("220 ready").Expect("USER u").Reply("331 pass").Expect("PASS p").Reply("230 in");
+    server.Expect("FEAT").Reply("502 Not implemented");
     server.Expect("PWD").Reply("257 \"/\" is current");
     server.Expect("TYPE A").Reply("200 ok").Expect("PASV").Reply(server.PasvReplyText());
     server.AcceptData().Expect("LIST").Reply("150 here");
