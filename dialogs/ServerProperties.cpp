@@ -12,6 +12,9 @@ namespace {
 constexpr size_t kNameMax = 50;
 constexpr size_t kEMailMax = 60;
 constexpr size_t kAnswerLength = 7;
+// The control connection's usual port, and the one of implicit TLS.
+constexpr const char* kFtpPortText = "21";
+constexpr const char* kImplicitFtpsPortText = "990";
 
 constexpr std::array<const char*, kServerTextCount> kTextLabels = {
     "Name",
@@ -60,6 +63,7 @@ TFFtpBase::TFFtpBase(const TFTPServerInfo& record, std::string settingsFolder,
     SetChecked(TServerCheck::cbPv, record.Pasv != 0);
     SetChecked(TServerCheck::cbVH, record.CheckVHost != 0);
     SetChecked(TServerCheck::cbMPsw, record.CheckPSW != 0);
+    encryption_ = record.Encryption;
     if (!record.Desc.empty()) descLines_ = SplitDescLines(record.Desc);
     hostTypes_ = THostTypeChoice(LoadHostTypes(settingsFolder_));
     OpenHostType();
@@ -80,6 +84,22 @@ void TFFtpBase::OpenHostType() {
         answer = hostTypes_.AnswerOf(static_cast<size_t>(hostTypes_.Selected()));
     }
     hostTypes_.ShowDigits(answer);
+}
+
+int TFFtpBase::EncryptionIndex() const {
+    return encryption_ < kEncryptionChoices.size() ? encryption_ : kNoEncryptionChoice;
+}
+
+void TFFtpBase::SetEncryptionIndex(int index) {
+    if (index < 0 || index >= static_cast<int>(kEncryptionChoices.size())) return;
+    encryption_ = static_cast<std::uint8_t>(index);
+    const std::string port = Trimmed(Text(TServerText::PortEdt));
+    const bool implicit = encryption_ == static_cast<std::uint8_t>(TServerEncryption::Implicit);
+    if (implicit && (port.empty() || port == kFtpPortText)) {
+        SetText(TServerText::PortEdt, kImplicitFtpsPortText);
+    } else if (!implicit && port == kImplicitFtpsPortText) {
+        SetText(TServerText::PortEdt, kFtpPortText);
+    }
 }
 
 void TFFtpBase::SetTypeIndex(int index) {
@@ -145,6 +165,7 @@ void TFFtpBase::CopyBack() {
     r.Pasv = Checked(TServerCheck::cbPv) ? 1 : 0;
     r.CheckVHost = Checked(TServerCheck::cbVH) ? 1 : 0;
     r.CheckPSW = Checked(TServerCheck::cbMPsw) ? 1 : 0;
+    r.Encryption = encryption_;
     r.InitialDir = Trimmed(Text(TServerText::RemoteDirEdt));
     if (!r.InitialDir.empty() && r.InitialDir.front() != '/') r.InitialDir.insert(0, 1, '/');
     r.LocalDir = Trimmed(Text(TServerText::LocalDir));

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -45,6 +46,13 @@ inline constexpr std::array<const char*, 8> kServerTypes = {
     "Default", "Text", "Microsoft FTP-v.4.0.", "Mac", "Custom", "VMS", "Microsoft FTP-v.5.0.", ""};
 inline constexpr int kCustomType = 4;
 
+// cbEncryption ("Encryption"); the index is the record's Encryption value.
+inline constexpr const char* kEncryptionLabel = "Encryption";
+inline constexpr std::array<const char*, 4> kEncryptionChoices = {
+    "None", "Explicit TLS (required)", "Implicit TLS", "Explicit TLS if available"};
+// What cbEncryption shows for a value it does not know (kept as it is unless changed).
+inline constexpr int kNoEncryptionChoice = -1;
+
 // The caption of each edit box, which also names it in a refusal.
 const char* ServerTextLabel(TServerText box);
 
@@ -80,6 +88,12 @@ class TFFtpBase {
     void SetTypeIndex(int index);
     bool CustomPanelVisible() const { return typeIndex_ == kCustomType; }
     char TypeDigit() const { return static_cast<char>('0' + typeIndex_); }
+
+    // cbEncryption. Choosing implicit TLS turns the port box from "21" (or empty) into "990",
+    // choosing anything else turns "990" back into "21": the port follows the mode the user
+    // picked unless it was set to something of its own.
+    int EncryptionIndex() const;
+    void SetEncryptionIndex(int index);
 
     // The named host types and the digit boxes.
     const THostTypeChoice& HostTypes() const { return hostTypes_; }
@@ -126,6 +140,7 @@ class TFFtpBase {
     std::array<bool, kServerCheckCount> checks_{};
     std::vector<std::string> descLines_;
     int typeIndex_ = 0;
+    std::uint8_t encryption_ = 0;
     THostTypeChoice hostTypes_;
     std::optional<TDialogMessage> refusal_;
     bool closed_ = false;

@@ -320,5 +320,48 @@ TEST_F(ServerPropertiesTest, DependentBoxesAndBrowse) {
     EXPECT_EQ(form.Text(TServerText::LocalDir), "/chosen");
 }
 
+TEST_F(ServerPropertiesTest, EncryptionChoiceAndThePortItBrings) {
+    struct {
+        int stored;        // the record's Encryption at opening
+        int shown;         // what cbEncryption shows
+        const char* port;  // the port box at opening
+        int chosen;        // the user's choice, or -1 for none
+        const char* portAfter;
+        int saved;
+    } cases[] = {
+        {0, 0, "21", -1, "21", 0},
+        {0, 0, "21", 2, "990", 2},     // implicit brings its own port
+        {0, 0, "", 2, "990", 2},       // an empty port too
+        {0, 0, "2121", 2, "2121", 2},  // a port of the user's own stays
+        {2, 2, "990", 1, "21", 1},     // leaving implicit gives the usual port back
+        {2, 2, "990", 3, "21", 3},
+        {1, 1, "990", 3, "21", 3},  // "990" is taken as implicit's port whatever was set
+        {3, 3, "21", 0, "21", 0},
+        {1, 1, "21", 7, "21", 1},                     // not a choice: nothing changes
+        {7, kNoEncryptionChoice, "21", -1, "21", 7},  // a value of a later version is kept
+        {7, kNoEncryptionChoice, "21", 2, "990", 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.stored) + " -> " + std::to_string(c.chosen));
+        TFTPServerInfo record = NewServerInfo();
+        record.Name = "Secure";
+        record.Server = "host1";
+        record.Port = c.port;
+        record.Encryption = static_cast<std::uint8_t>(c.stored);
+        TFFtpBase form(record, settings.path());
+        EXPECT_EQ(form.EncryptionIndex(), c.shown);
+        if (c.chosen >= 0) form.SetEncryptionIndex(c.chosen);
+        EXPECT_EQ(form.Text(TServerText::PortEdt), c.portAfter);
+        ASSERT_TRUE(form.Confirm());
+        EXPECT_EQ(form.Record().Encryption, c.saved);
+        EXPECT_EQ(form.Record().Port, c.portAfter);
+    }
+    // Cancel hands nothing back.
+    TFFtpBase cancelled = Filled();
+    cancelled.SetEncryptionIndex(2);
+    cancelled.Cancel();
+    EXPECT_EQ(cancelled.Record().Encryption, 0);
+}
+
 }  // namespace
 }  // namespace tarnwick::dialogs
