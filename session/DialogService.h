@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/CertificatePrompt.h"
 #include "dialogs/InputForm.h"
 #include "dialogs/ReWriteForm.h"
 #include "session/TextFileView.h"
@@ -32,6 +33,8 @@ struct TMessageQuery {
 
 // The answers of the rewrite prompt, in the order of its buttons.
 using dialogs::TRewriteAnswer;
+// The answers of the certificate question, in the order of its buttons.
+using dialogs::TCertificateAnswer;
 
 struct TFontChoice {
     std::string Name;
@@ -75,6 +78,11 @@ class TDialogService {
     }
     // A read-only window showing a local file as text; it stays open beside the main window.
     virtual void ViewText(const TTextFileView& /*view*/) {}
+    // A server's certificate that could not be verified and was not trusted before:
+    // "Trust always", "Trust this time" or "Cancel".
+    virtual TCertificateAnswer AskCertificate(const net::TCertificateInfo& /*certificate*/) {
+        return TCertificateAnswer::Cancel;
+    }
 };
 
 }  // namespace tarnwick::session

@@ -41,6 +41,7 @@ std::optional<std::string> QuotedPath(const std::string& reply) {
 void T_Main::Ftp1RequestDone(ftp::TFtpRequest request, uint16_t error) {
     core_.cTimer.SetEnabled(false);
     if (request == R::ConnectAsync) connectPending_ = false;
+    certificates_.UpdateLock();
     if (error != 0)
         DispatchFailure(request, error);
     else

@@ -82,6 +82,7 @@ T_Main::T_Main(TMainEnvironment env)
     f.OnRequestDone = [this](ftp::TCustomFtpCli*, ftp::TFtpRequest rq, uint16_t e) {
         Ftp1RequestDone(rq, e);
     };
+    f.OnCertificate = [this](const net::TCertificateInfo& c) { return certificates_.Check(c); };
     core_.cTimer.OnTimer = [this] { cTimerTimer(); };
 }
 
@@ -92,6 +93,7 @@ T_Main::~T_Main() {
     core_.Ftp1.OnSessionConnected = nullptr;
     core_.Ftp1.OnSessionClosed = nullptr;
     core_.Ftp1.OnRequestDone = nullptr;
+    core_.Ftp1.OnCertificate = nullptr;
 }
 
 // --- Window life -----------------------------------------------------------------------------
@@ -190,7 +192,8 @@ void T_Main::RunFTPViewDblClick() {
 
     ftp::TFtpClient& f = c.Ftp1;
     f.SetHostName(s.Server);
-    f.SetPort(s.Port.empty() ? kFtpService : s.Port);
+    f.SetEncryption(EngineEncryption(s.Encryption));
+    f.SetPort(ControlPort(s.Port, f.Encryption(), kFtpService));
     if (s.Anonymous != 0) {
         f.SetUserName(kAnonymousUser);
         f.SetPassWord(s.EMail);
@@ -318,6 +321,7 @@ void T_Main::EndSession() {
     c.SetConnectedState(false);
     c.cTimer.SetEnabled(false);
     if (connectionPreferencesPending_) ApplyConnectionPreferences();
+    certificates_.UpdateLock();
     c.Notifier.Notify(TChange::Session);
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "ftp/FtpTypes.h"
+#include "session/CertificateTrust.h"
 #include "session/LocalCommands.h"
 #include "session/PaneTools.h"
 #include "session/RemoteOperations.h"
@@ -30,6 +31,7 @@ class T_Main {
     TRemoteOperations& RemoteOps() { return remoteOps_; }
     TLocalCommands& LocalCommands() { return localCommands_; }
     TPaneTools& PaneTools() { return paneTools_; }
+    TCertificateTrust& Certificates() { return certificates_; }
 
     // --- Window life ----------------------------------------------------------------------
     void FormCreate();
@@ -104,6 +106,8 @@ class T_Main {
     TRemoteOperations remoteOps_;
     TLocalCommands localCommands_{core_};
     TPaneTools paneTools_{core_};
+    // A certificate refused stops the connect like the user's Stop: it is not tried again.
+    TCertificateTrust certificates_{core_, [this] { userAbort_ = true; }};
     std::unique_ptr<TTimerCalibration> calibration_;
     // A connect request is out and its completion has not come yet.
     bool connectPending_ = false;

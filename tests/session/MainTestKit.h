@@ -34,6 +34,7 @@ class TScriptedDialogs : public TDialogService {
     std::deque<std::optional<int>> permissionAnswers;
     std::deque<std::string> commandPicks;
     std::deque<std::optional<TFontChoice>> fontAnswers;
+    std::deque<TCertificateAnswer> certificateAnswers;
 
     std::vector<TInputQuery> inputsAsked;
     std::vector<TMessageQuery> messagesAsked;
@@ -41,6 +42,7 @@ class TScriptedDialogs : public TDialogService {
     std::vector<std::string> permissionsAsked;
     std::vector<TFontChoice> fontsAsked;
     std::vector<TTextFileView> textsViewed;
+    std::vector<net::TCertificateInfo> certificatesAsked;
     int serverDialogs = 0;
     // What the last server dialog was given besides its record.
     std::string serverFolder;
@@ -87,6 +89,10 @@ class TScriptedDialogs : public TDialogService {
         return Take(fontAnswers, std::optional<TFontChoice>{});
     }
     void ViewText(const TTextFileView& view) override { textsViewed.push_back(view); }
+    TCertificateAnswer AskCertificate(const net::TCertificateInfo& certificate) override {
+        certificatesAsked.push_back(certificate);
+        return Take(certificateAnswers, TCertificateAnswer::Cancel);
+    }
 
   private:
     template <typename T>
