@@ -188,6 +188,7 @@ bool TakeOptions(std::vector<std::string>& args, TransferOptions& options, std::
                 return false;
             }
             options.Answer = args[++i];
+            options.AnswerAsked = true;
         } else {
             // "--name=value" may carry a password: the value is not repeated.
             reason = "unknown option " + arg.substr(0, arg.find('='));
@@ -264,6 +265,8 @@ std::string UsageText() {
            "                    characters from the server show as \\xHH)\n"
            "         --answer DIGITS  ls: the host type string (default 0957681; for "
            "@NAME the server's)\n"
+           "                    of servers without MLSD; given, ls reads LIST by it "
+           "always\n"
            "         --proxy-type direct|ftp-proxy|socks4|socks4a|socks5  how the server is "
            "reached\n"
            "                    (default direct; every other type transfers in passive "

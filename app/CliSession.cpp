@@ -87,6 +87,22 @@ bool CliSession::Run(const std::function<void()>& start) {
 
 bool CliSession::Open(const std::string& directory, bool binary) {
     if (!Run([this] { ftp_.ConnectAsync(); })) return false;
+    // The server's features, as the window asks for them: a step the server refuses is
+    // passed over, only a connection that is gone ends the session.
+    for (ftp::TFtpRequest step = ftp::NextLoginStep(ftp::TFtpRequest::ConnectAsync, {});
+         step != ftp::TFtpRequest::none; step = ftp::NextLoginStep(step, ftp_.Features())) {
+        const bool ok = Run([this, step] {
+            if (step == ftp::TFtpRequest::FeatAsync)
+                ftp_.FeatAsync();
+            else if (step == ftp::TFtpRequest::OptsUtf8Async)
+                ftp_.OptsUtf8Async();
+            else
+                ftp_.OptsMlstAsync();
+        });
+        if (!ok && !ftp_.Connected()) return false;
+        if (!ok && options_.Verbose) err_ << error_ << '\n';
+    }
+    error_.clear();
     if (!directory.empty()) {
         ftp_.SetHostDirName(directory);
         if (!Run([this] { ftp_.CwdAsync(); })) return false;

@@ -30,8 +30,9 @@ struct TransferOptions {
     bool Resume = false;
     bool Ascii = false;
     bool Verbose = false;
-    bool Raw = false;    // ls: the listing lines as the server sent them
-    std::string Answer;  // ls: the host type string; empty for the default
+    bool Raw = false;          // ls: the listing lines as the server sent them
+    std::string Answer;        // ls: the host type string; empty for the default
+    bool AnswerAsked = false;  // --answer given: LIST read by it even where MLSD is offered
     // A request that shows no sign of life this long is aborted; 0: never (--timeout).
     int IdleTimeoutSeconds = 60;
     ProxyOptions Proxy;

@@ -1,6 +1,8 @@
 #include "app/TransferCommands.h"
 
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,6 +17,7 @@
 #include "app/TerminalText.h"
 #include "listing/ListingConsumer.h"
 #include "listing/ListingParser.h"
+#include "listing/MachineListing.h"
 #include "listing/RemoteListing.h"
 
 namespace tarnwick::cli {
@@ -24,6 +27,16 @@ namespace fs = std::filesystem;
 
 // The reply code SIZE gives for a file the server does not have.
 constexpr uint16_t kNoSuchFile = 550;
+
+// A downloaded file takes the server's modification time when the server tells it (MDTM).
+void KeepServerTime(CliSession& session, const std::string& path) {
+    auto& ftp = session.Engine();
+    if (!ftp.HasFeature("MDTM") || !session.Run([&] { ftp.MdtmAsync(); })) return;
+    std::time_t utc = 0;
+    if (!ParseFactTime(ftp.MdtmResult(), utc)) return;
+    const struct timespec times[2] = {{0, UTIME_NOW}, {utc, 0}};
+    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
 
 int Failed(CliSession& session, std::ostream& err) {
     err << session.Error() << '\n';
@@ -44,8 +57,14 @@ int ListCommand(const FtpUrl& url, const TransferOptions& options, std::ostream&
     // one line, whatever the listing's size, so no entry limit applies.
     const std::string_view answer = options.Answer.empty() ? kDefaultAnswer : options.Answer;
     TListingEntry cached;
+    // Where the server has MLSD, it lists: the host type is the fallback of those without.
+    // A host type given on the command line, and --raw, ask for the text listing.
+    const bool machine =
+        ftp::OffersMachineListing(ftp.Features()) && !options.AnswerAsked && !options.Raw;
     TListingStream listing(
-        TListingParser(answer, StartDateToday()), TListingConsumer::Panel,
+        TListingParser(answer, StartDateToday(),
+                       machine ? TListingFormat::Machine : TListingFormat::Text),
+        TListingConsumer::Panel,
         [&](const TListingEntry& entry) {
             if (AsCachedEntry(entry, cached))
                 out << FormatEntryFields(EscapedEntry(cached)) << '\n';
@@ -67,7 +86,7 @@ int ListCommand(const FtpUrl& url, const TransferOptions& options, std::ostream&
     ftp.SetDisplayFileFlag(true);
     ftp.SetHostFileName("");
     ftp.SetLocalFileName("");
-    const bool received = session.Run([&] { ftp.DirAsync(); });
+    const bool received = session.Run([&] { machine ? ftp.MlsdAsync() : ftp.DirAsync(); });
     if (!listing.Stopped()) listing.Finish();
     if (listing.Stopped()) {
         err << "Error " << listing.Error() << '\n';
@@ -112,6 +131,7 @@ int GetCommand(const FtpUrl& url, const std::string& local, const TransferOption
         }
         return code;
     }
+    KeepServerTime(session, download.WritePath());
     std::string error;
     const bool replaced = download.Commit(error);
     session.Close();

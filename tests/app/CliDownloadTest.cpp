@@ -115,6 +115,7 @@ TEST_F(CliDownload, TheBytesOfACutDownloadAreContinuedByResume) {
 
     ScriptedFtpServer cut;
     cut.Reply("220 Ready").Expect("USER *").Reply("331 Password").Expect("PASS *").Reply("230 In");
+    cut.Expect("FEAT").Reply("500 Unknown command");
     cut.Expect("CWD /").Reply("250 OK").Expect("TYPE I").Reply("200 Type I");
     cut.Expect("PASV").Reply(cut.PasvReplyText()).AcceptData().Expect("RETR whole");
     cut.Reply("150 Opening").SendData(whole.substr(0, 123457)).CloseData();

@@ -32,6 +32,8 @@ void ScriptLogin(ScriptedFtpServer& server, const std::string& type) {
         .Reply("331 Password please")
         .Expect(std::string("PASS ") + kPassword)
         .Reply("230 Logged in")
+        .Expect("FEAT")
+        .Reply("502 Not implemented")
         .Expect("CWD /")
         .Reply("250 OK")
         .Expect("TYPE " + type)

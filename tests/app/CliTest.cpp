@@ -184,6 +184,8 @@ TEST_F(CliTest, ListingWithAnEndlessLineStopsWithAnError) {
         .Reply("331 Password")
         .Expect("PASS *")
         .Reply("230 In")
+        .Expect("FEAT")
+        .Reply("500 Unknown command")
         .Expect("TYPE A")
         .Reply("200 Type A")
         .Expect("PASV")
