@@ -54,6 +54,7 @@ TMainWindow::TMainWindow(session::T_Main& main, QWidget* parent)
     BuildPaneMenus();
     BuildTransfers();
     statusBar()->setObjectName("StatusBar");
+    BuildEncryption();
 
     Subscribe();
     binder_->ApplyAll();

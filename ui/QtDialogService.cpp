@@ -6,6 +6,7 @@
 #include <QMessageBox>
 
 #include "session/DisplayText.h"
+#include "ui/CertificateDialog.h"
 #include "ui/InputDialog.h"
 #include "ui/QtOwnership.h"
 #include "ui/TextViewer.h"
@@ -102,6 +103,15 @@ session::TMsgResult TQtDialogService::MessageBox(const session::TMessageQuery& q
 
 void TQtDialogService::Beep() {
     QApplication::beep();
+}
+
+session::TCertificateAnswer TQtDialogService::AskCertificate(
+    const net::TCertificateInfo& certificate) {
+    TCertificateDialog dialog(dialogs::TCertificatePrompt(certificate), owner_);
+    dialog.raise();
+    dialog.activateWindow();
+    dialog.exec();
+    return dialog.Answer();
 }
 
 session::TRewriteAnswer TQtDialogService::AskRewrite(std::string& target) {

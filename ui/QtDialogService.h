@@ -24,6 +24,7 @@ class TQtDialogService : public session::TDialogService {
     std::optional<std::string> ChooseFolder(const std::string& start) override;
     std::optional<session::TFontChoice> ChooseFont(const session::TFontChoice& start) override;
     void ViewText(const session::TTextFileView& view) override;
+    session::TCertificateAnswer AskCertificate(const net::TCertificateInfo& certificate) override;
 
   private:
     QPointer<QWidget> owner_;

@@ -77,6 +77,23 @@ TServerDialog::TServerDialog(dialogs::TFFtpBase& form, session::TDialogService& 
     // "Mask Password" is not shown; its state masks the password box.
     AddCheck(TServerCheck::cbMPsw, "cbMPsw", tr("Mask Password"))->setVisible(false);
 
+    auto* encryptionRow = Nested<QHBoxLayout>(this, layout);
+    auto* encryption = MakeChild<QComboBox>(this);
+    encryption->setObjectName("cbEncryption");
+    encryption->setAccessibleName(QString::fromUtf8(dialogs::kEncryptionLabel));
+    for (const char* item : dialogs::kEncryptionChoices)
+        encryption->addItem(QString::fromUtf8(item));
+    encryption->setCurrentIndex(form_.EncryptionIndex());
+    auto* encryptionLabel = MakeChild<QLabel>(this, QString::fromUtf8(dialogs::kEncryptionLabel));
+    encryptionLabel->setBuddy(encryption);
+    encryptionRow->addWidget(encryptionLabel);
+    encryptionRow->addWidget(encryption, 1);
+    connect(encryption, &QComboBox::currentIndexChanged, this, [this](int index) {
+        form_.SetEncryptionIndex(index);
+        // The port box follows the mode (implicit TLS has a port of its own).
+        edits_[At(TServerText::PortEdt)]->setText(ShownText(form_.Text(TServerText::PortEdt)));
+    });
+
     auto* folders = Nested<QFormLayout>(this, layout);
     AddEdit(TServerText::RemoteDirEdt, "RemoteDirEdt", folders);
     QWidget* localHolder = nullptr;
