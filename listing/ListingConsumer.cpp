@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <memory>
 
 namespace tarnwick {
@@ -33,6 +34,19 @@ bool IsLineEnd(char c) {
     return c == '\r' || c == '\n';
 }
 
+// Where the line from `at` ends: the first CR or LF, or the end of the text.
+std::size_t LineEnd(std::string_view text, std::size_t at) {
+    const char* begin = text.data() + at;
+    const std::size_t length = text.size() - at;
+    const void* lf = std::memchr(begin, '\n', length);
+    const std::size_t toLf =
+        lf == nullptr ? length : static_cast<std::size_t>(static_cast<const char*>(lf) - begin);
+    const void* cr = std::memchr(begin, '\r', toLf);
+    const std::size_t toEnd =
+        cr == nullptr ? toLf : static_cast<std::size_t>(static_cast<const char*>(cr) - begin);
+    return at + toEnd;
+}
+
 }  // namespace
 
 void SplitListingLines(std::string_view text, std::vector<std::string_view>& lines) {
@@ -59,11 +73,20 @@ void TListingStream::Feed(std::string_view bytes) {
         afterCr_ = false;
     }
     while (at < bytes.size() && !Stopped()) {
-        std::size_t end = at;
-        while (end < bytes.size() && !IsLineEnd(bytes[end])) ++end;
-        Append(bytes.substr(at, end - at));
-        if (end == bytes.size() || Stopped()) break;
-        EndLine();
+        std::size_t end = LineEnd(bytes, at);
+        if (line_.empty() && end < bytes.size()) {
+            // A whole line inside the block is taken where it stands.
+            if (end - at > kMaxListingLineLength) {
+                Append(bytes.substr(at, end - at));
+                break;
+            }
+            TakeLine(bytes.substr(at, end - at));
+            if (Stopped()) break;
+        } else {
+            Append(bytes.substr(at, end - at));
+            if (end == bytes.size() || Stopped()) break;
+            EndLine();
+        }
         if (bytes[end] == '\r') {
             if (end + 1 == bytes.size()) {
                 afterCr_ = true;

@@ -30,6 +30,12 @@ inline int YearOfTimedDate(const TStartDate& start, int month, long long day) {
 // Appends a number right-aligned in two places with leading zeros; longer numbers are
 // written in full.
 inline void AppendTwoPlaces(std::string& out, long long value) {
+    if (value >= 0 && value < 100) {
+        const char pair[2] = {static_cast<char>('0' + value / 10),
+                              static_cast<char>('0' + value % 10)};
+        out.append(pair, 2);
+        return;
+    }
     char digits[24];
     auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value);
     (void)ec;

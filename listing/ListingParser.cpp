@@ -161,6 +161,10 @@ void TListingParser::ParseListingLine(std::string_view line, TListingEntry& entr
 }
 
 void TListingParser::ParseDefault(std::string_view line, TListingEntry& entry) const {
+    // A line that begins with a digit has no permission string: a DOS line, when it reads as
+    // one, is taken without asking the default layout first.
+    if (recognize_ && !line.empty() && IsAsciiDigit(line[0]) && ParseDosListingLine(line, entry))
+        return;
     if (ParseDefaultLayout(line, entry) || !recognize_) return;
     // A line the default layout cannot read (or whose month it does not know, which it
     // would show as January) is tried against the other layouts; when none reads it, it

@@ -41,6 +41,27 @@ long long DaysFromCivil(int year, int month, int day) {
     return era * 146097 + dayOfEra - 719468;
 }
 
+constexpr long long kSecondsPerDay = 86400;
+
+long long FloorDiv(long long value, long long by) {
+    const long long q = value / by;
+    return (value % by != 0 && (value < 0)) ? q - 1 : q;
+}
+
+// The civil date of a count of days since 1970-01-01 (proleptic Gregorian).
+void CivilFromDays(long long days, int& year, int& month, int& day) {
+    days += 719468;
+    const long long era = (days >= 0 ? days : days - 146096) / 146097;
+    const long long dayOfEra = days - era * 146097;
+    const long long yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const long long dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const long long mp = (5 * dayOfYear + 2) / 153;
+    day = static_cast<int>(dayOfYear - (153 * mp + 2) / 5 + 1);
+    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    year = static_cast<int>(yearOfEra + era * 400 + (month <= 2));
+}
+
 // A perm fact as attributes: its letters are a set, so an "l" (may list) that would stand
 // first is moved behind the others, keeping "l" at the front for links alone.
 void PermAttributes(std::string_view perm, bool link, std::string& out) {
@@ -60,15 +81,43 @@ void PermAttributes(std::string_view perm, bool link, std::string& out) {
 }  // namespace
 
 bool TLocalClock::ToLocal(std::time_t utc, std::tm& local) {
-    const std::time_t hour = utc - ((utc % kHour) + kHour) % kHour;
-    if (hour != hour_) {
-        std::tm probe{};
-        if (localtime_r(&hour, &probe) == nullptr) return false;
-        hour_ = hour;
-        offset_ = probe.tm_gmtoff;
+    const long long day = FloorDiv(utc, kSecondsPerDay);
+    if (days_.empty()) days_.resize(kDays);
+    TDay& slot = days_[static_cast<std::size_t>(day) & (kDays - 1)];
+    if (slot.day != day) {
+        std::tm start{};
+        std::tm end{};
+        const std::time_t first = static_cast<std::time_t>(day * kSecondsPerDay);
+        const std::time_t last = first + kSecondsPerDay - 1;
+        if (localtime_r(&first, &start) == nullptr || localtime_r(&last, &end) == nullptr)
+            return false;
+        slot.day = day;
+        slot.offset = start.tm_gmtoff;
+        slot.changes = start.tm_gmtoff != end.tm_gmtoff;
     }
-    const std::time_t shifted = utc + offset_;
-    return gmtime_r(&shifted, &local) != nullptr;
+    long offset = slot.offset;
+    if (slot.changes) {
+        std::tm exact{};
+        if (localtime_r(&utc, &exact) == nullptr) return false;
+        offset = exact.tm_gmtoff;
+    }
+    // The calendar of the shifted time, without the system's help.
+    const long long shifted = static_cast<long long>(utc) + offset;
+    const long long days = FloorDiv(shifted, kSecondsPerDay);
+    const long long seconds = shifted - days * kSecondsPerDay;
+    int year = 0;
+    int month = 0;
+    int dayOfMonth = 0;
+    CivilFromDays(days, year, month, dayOfMonth);
+    local = std::tm{};
+    local.tm_year = year - 1900;
+    local.tm_mon = month - 1;
+    local.tm_mday = dayOfMonth;
+    local.tm_hour = static_cast<int>(seconds / 3600);
+    local.tm_min = static_cast<int>(seconds / 60 % 60);
+    local.tm_sec = static_cast<int>(seconds % 60);
+    local.tm_gmtoff = offset;
+    return true;
 }
 
 bool ParseFactTime(std::string_view text, std::time_t& utc) {
@@ -88,8 +137,8 @@ bool ParseFactTime(std::string_view text, std::time_t& utc) {
     const int minute = Digits(text, 10, 2);
     const int second = Digits(text, 12, 2);
     if (!IsRealDate(year, month, day) || hour > 23 || minute > 59 || second > 60) return false;
-    utc = static_cast<std::time_t>(DaysFromCivil(year, month, day) * 86400LL + hour * 3600LL +
-                                   minute * 60LL + second);
+    utc = static_cast<std::time_t>(DaysFromCivil(year, month, day) * kSecondsPerDay +
+                                   hour * 3600LL + minute * 60LL + second);
     return true;
 }
 

@@ -5,22 +5,29 @@
 #include <cstdint>
 #include <ctime>
 #include <string_view>
+#include <vector>
 
 #include "listing/ListingEntry.h"
 
 namespace tarnwick {
 
-// Turns UTC times of day into local ones; keeps the offset of the last hour it looked up,
-// since a listing's times mostly fall into few hours.
+// Turns UTC times into local calendar times. The offset from UTC is kept per day (a day
+// holding a change of the offset is looked up at each time), so a listing of a million
+// entries asks the system's time zone rules once per day its times fall on.
 class TLocalClock {
   public:
-    // The local calendar time of a UTC time; false when it cannot be shown.
+    // The local calendar time of a UTC time (year, month, day, hour, minute, second);
+    // false when it cannot be shown.
     bool ToLocal(std::time_t utc, std::tm& local);
 
   private:
-    static constexpr std::time_t kHour = 3600;
-    std::time_t hour_ = -1;  // the UTC hour whose offset is kept
-    long offset_ = 0;
+    struct TDay {
+        long long day = -1;  // days since 1970-01-01, -1 for none
+        long offset = 0;
+        bool changes = false;  // the offset changes during the day
+    };
+    static constexpr std::size_t kDays = 1 << 14;  // about 45 years without collisions
+    std::vector<TDay> days_;
 };
 
 // The UTC time of an MLSD "modify" value or an MDTM reply: "YYYYMMDDHHMMSS" with an optional

@@ -11,16 +11,16 @@ namespace {
 constexpr char kFieldTab = '\t';
 
 void AppendEscaped(std::string& out, std::string_view field) {
-    for (char c : field) {
-        if (c == kCacheSeparator) {
-            out.push_back(kCacheEscape);
-            out.push_back(kEscapedSeparator);
-        } else if (c == kCacheEscape) {
-            out.push_back(kCacheEscape);
-            out.push_back(kEscapedEscape);
-        } else {
-            out.push_back(c);
-        }
+    // Runs without a byte to escape (nearly every field) are appended whole.
+    while (!field.empty()) {
+        std::size_t run = 0;
+        while (run < field.size() && field[run] != kCacheSeparator && field[run] != kCacheEscape)
+            ++run;
+        out.append(field.data(), run);
+        if (run == field.size()) break;
+        out.push_back(kCacheEscape);
+        out.push_back(field[run] == kCacheSeparator ? kEscapedSeparator : kEscapedEscape);
+        field.remove_prefix(run + 1);
     }
     out.push_back(kCacheSeparator);
 }
