@@ -173,6 +173,23 @@ TEST_F(CertificateTrustTest, AFileThatCannotBeWrittenStillTrustsForThisRun) {
     EXPECT_TRUE(logged);
 }
 
+TEST_F(CertificateTrustTest, ACertificateRefusedDuringAConnectIsNotTriedAgain) {
+    TFTPOptions o = DefaultOptions();
+    o.retry = 1;
+    SaveOptionsFile(o);
+    SaveServers({Server("nobody", std::to_string(testing::FreeLoopbackPort()), "u", "p")});
+    Create();
+    Open("nobody");
+    // The engine's hook runs while the connect is out; the user cancels the question.
+    EXPECT_FALSE(Check(Certificate(kFirst, "self-signed")));
+    ASSERT_TRUE(PumpUntil([&] { return serverLists >= 2 && Idle(); }));
+    EXPECT_FALSE(Logged("Connecting to 127.0.0.1 [Attempt 2]"));
+    // The next connect the user starts is retried as before.
+    Open("nobody");
+    ASSERT_TRUE(PumpUntil([&] { return serverLists >= 3 && Idle(); }));
+    EXPECT_TRUE(Logged("Connecting to 127.0.0.1 [Attempt 2]"));
+}
+
 TEST_F(CertificateTrustTest, OpeningAServerGivesTheEngineItsEncryptionAndPort) {
     TFTPOptions o = DefaultOptions();
     o.retry = 0;
