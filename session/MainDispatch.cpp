@@ -146,6 +146,8 @@ void T_Main::DispatchSuccess(ftp::TFtpRequest request) {
         case R::CDupAsync:
             if (c.State.RemovingDirs) {
                 remoteOps_.RemovalStep();
+            } else if (request == R::CwdAsync && c.State.DeletingTree) {
+                remoteOps_.ListTreeDir();
             } else if (request == R::MkdAsync && c.State.UploadingTree) {
                 // The directory made is empty: the upload goes on without listing it.
                 transfers_.UploadDirectoryMade();
