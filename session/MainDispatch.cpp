@@ -87,6 +87,7 @@ void T_Main::DispatchFailure(ftp::TFtpRequest request, uint16_t error) {
         ModificationTimeDone(error);
         return;
     }
+    if (request == R::MlsdAsync && ListAgainWithoutMlsd(error)) return;
     if (request == R::CwdAsync) {
         // Inside a tree the server's current directory is not the one meant: the tree
         // operation decides, never a listing of some other directory.

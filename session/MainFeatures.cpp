@@ -13,6 +13,10 @@ namespace {
 
 using R = ftp::TFtpRequest;
 
+constexpr uint16_t kUnknownCommand = 500;
+constexpr uint16_t kBadArguments = 501;
+constexpr uint16_t kNotImplemented = 502;
+
 using TRequestCall = void (ftp::TCustomFtpCli::*)();
 
 TRequestCall LoginStepCall(R request) {
@@ -36,6 +40,7 @@ bool IsLoginStep(ftp::TFtpRequest request) {
 
 void T_Main::LoginStepDone(ftp::TFtpRequest request) {
     TSessionCore& c = core_;
+    if (request == R::ConnectAsync) c.SetMachineListingRefused(false);
     // A step the server refused, or that cannot start, is passed over: the session works
     // without what it would have brought.
     for (R next = ftp::NextLoginStep(request, c.Ftp1.Features()); next != R::none;
@@ -52,6 +57,18 @@ void T_Main::EnterInitialDirectory() {
         c.StartRequest(&ftp::TCustomFtpCli::CwdAsync);
     else
         c.StartRequest(&ftp::TCustomFtpCli::PwdAsync);
+}
+
+bool T_Main::ListAgainWithoutMlsd(uint16_t error) {
+    // Only a server that does not know the command is asked again; a directory it cannot
+    // list (550) fails with LIST alike.
+    if (error != kUnknownCommand && error != kNotImplemented && error != kBadArguments)
+        return false;
+    TSessionCore& c = core_;
+    c.WriteLog("! MLSD refused: listing with LIST");
+    c.SetMachineListingRefused(true);
+    c.ListCurrentDir();
+    return true;
 }
 
 bool T_Main::AskModificationTime(ftp::TFtpRequest download) {

@@ -94,6 +94,8 @@ class T_Main {
     // set on the local file before the transfer goes on.
     bool AskModificationTime(ftp::TFtpRequest download);
     void ModificationTimeDone(uint16_t error);
+    // An MLSD the server answered as unknown: the same listing again with LIST (true then).
+    bool ListAgainWithoutMlsd(uint16_t error);
     void CalibrationDone(int tickPeriod);
     uint32_t KeepAliveInterval() const;
     bool KeepAliveWanted() const;

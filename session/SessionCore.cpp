@@ -264,7 +264,7 @@ char TSessionCore::HostTypeDigit() const {
 }
 
 bool TSessionCore::MachineListing() const {
-    return ftp::OffersMachineListing(Ftp1.Features());
+    return !machineListingRefused_ && ftp::OffersMachineListing(Ftp1.Features());
 }
 
 TListingParser TSessionCore::Parser() const {

@@ -137,9 +137,11 @@ class TSessionCore {
     // The host type of the current server and a parser for it.
     char HostTypeDigit() const;
     TListingParser Parser() const;
-    // The server lists with MLSD (it named MLST or MLSD in its features): listings are
-    // machine listings, read alike whatever the host type.
+    // The server lists with MLSD (it named MLST or MLSD in its features and has not refused
+    // MLSD in this session): listings are machine listings, read alike whatever the host type.
     bool MachineListing() const;
+    // The server did not understand MLSD after all: the session lists with LIST.
+    void SetMachineListingRefused(bool refused) { machineListingRefused_ = refused; }
 
   private:
     void SetRemoteCursor(TCursor cursor);
@@ -154,6 +156,7 @@ class TSessionCore {
     TFontChoice font_;
     bool dblClickAttached_ = true;
     bool changeAttached_ = true;
+    bool machineListingRefused_ = false;
     // The server list file existed but could not be read: it is never saved over.
     bool serverListUnreadable_ = false;
 };

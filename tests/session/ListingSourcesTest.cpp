@@ -15,6 +15,7 @@
 #include "settings/Options.h"
 #include "tests/session/MainTestKit.h"
 #include "tests/support/PyFtpdServer.h"
+#include "tests/support/ScriptedFtpServer.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/VsftpdServer.h"
 
@@ -245,6 +246,26 @@ TEST_F(ListingSources, ATreeDownloadNeverEntersALinkTheMachineListingNames) {
     EXPECT_NE(::lstat((local.path() + "/t/loop").c_str(), &st), 0);
     EXPECT_FALSE(LogHas("CWD /t/link"));
     EXPECT_FALSE(LogHas("CWD /t/loop"));
+}
+
+TEST_F(ListingSources, AnMlsdTheServerDoesNotKnowIsListedAgainWithList) {
+    tarnwick::testing::ScriptedFtpServer server;
+    server.Reply("220 Ready").Expect("USER u").Reply("331 Password").Expect("PASS p");
+    server.Reply("230 In").Expect("FEAT").Reply("211-Features:").Reply(" MLST type*;size*;");
+    server.Reply("211 End").Expect("PWD").Reply("257 \"/\" is current");
+    server.Expect("TYPE A").Reply("200 Ok").Expect("PASV").Reply(server.PasvReplyText());
+    server.AcceptData().Expect("MLSD").Reply("500 Unknown command").CloseData();
+    server.Expect("PASV").Reply(server.PasvReplyText()).AcceptData().Expect("LIST");
+    server.Reply("150 Here").SendData("-rw-r--r-- 1 o g 5 Jan 15 12:34 a.txt\r\n").CloseData();
+    server.Reply("226 Done");
+    server.Start();
+    SaveServers({Server("scripted", server.PortText(), "u", "p")});
+    Create();
+    Open("scripted");
+    ASSERT_TRUE(NextListing()) << ::testing::PrintToString(LogLines());
+    EXPECT_EQ(Captions(Core().FTPView), (std::vector<std::string>{"a.txt"}));
+    EXPECT_FALSE(Core().MachineListing());
+    EXPECT_TRUE(server.Mismatches().empty()) << server.Mismatches().front();
 }
 
 }  // namespace

@@ -24,7 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
     const std::string_view answer = kAnswers[selector % kAnswerCount];
     // Feb 29 of a leap year, so every date path is reachable.
-    const TListingParser parser(answer, TStartDate{2024, 2, 29});
+    // Bit 6 reads the input as a machine listing (MLSD) instead.
+    const TListingParser parser(answer, TStartDate{2024, 2, 29},
+                                (selector & 0x40) ? TListingFormat::Machine : TListingFormat::Text);
 
     // Every line on its own, whatever the consumer rules would drop.
     std::vector<std::string_view> lines;
