@@ -3,6 +3,9 @@
 // sees.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -113,6 +116,22 @@ TYPED_TEST(CliServers, FilesRoundTripByteIdentical) {
             EXPECT_TRUE(ReadBytes(this->Local(name + ".back")) == bytes);
         }
     }
+}
+
+// Both servers tell a file's time (MDTM): a download keeps it.
+TYPED_TEST(CliServers, ADownloadKeepsTheServersModificationTime) {
+    constexpr std::time_t kServerTime = 1588748889;  // 2020-05-06 07:08:09 UTC
+    this->server.WriteFile(this->Remote("dated.txt"), "dated");
+    const std::string served = this->server.Root() + "/" + this->Remote("dated.txt");
+    const struct timespec times[2] = {{kServerTime, 0}, {kServerTime, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, served.c_str(), times, 0), 0);
+    ASSERT_EQ(this->Cli("--passive", {"get", this->Url("dated.txt"), this->Local("dated.txt")}),
+              kExitOk)
+        << this->err.str();
+    struct stat st {};
+    ASSERT_EQ(::stat(this->Local("dated.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtime, kServerTime);
+    EXPECT_EQ(ReadBytes(this->Local("dated.txt")), "dated");
 }
 
 TYPED_TEST(CliServers, ResumedTransfersEndIdentical) {
