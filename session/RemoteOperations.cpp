@@ -33,6 +33,11 @@ using Client = ftp::TCustomFtpCli;
 
 }  // namespace
 
+TRemoteOperations::TRemoteOperations(TSessionCore& core, std::function<void()> disconnect)
+    : core_(core), disconnect_(std::move(disconnect)) {
+    core_.Controls.SetVisible(kCommandPanel, false);
+}
+
 void TRemoteOperations::sbMkd2Click() {
     if (core_.State.ServerMode || core_.State.Busy) return;
     TInputQuery q;

@@ -16,8 +16,8 @@ inline constexpr const char* kRemoteDeleteCaption = "Attention";
 
 class TRemoteOperations {
   public:
-    TRemoteOperations(TSessionCore& core, std::function<void()> disconnect)
-        : core_(core), disconnect_(std::move(disconnect)) {}
+    // The command panel starts hidden.
+    TRemoteOperations(TSessionCore& core, std::function<void()> disconnect);
 
     void sbMkd2Click();
     void sbRen2Click();

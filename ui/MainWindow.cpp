@@ -53,6 +53,7 @@ TMainWindow::TMainWindow(session::T_Main& main, QWidget* parent)
     setCentralWidget(panes_);
     BuildPaneMenus();
     BuildTransfers();
+    BuildRemoteOps();
     statusBar()->setObjectName("StatusBar");
     BuildEncryption();
 

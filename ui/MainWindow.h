@@ -54,6 +54,8 @@ class TMainWindow : public QMainWindow {
     void BuildPaneMenus();
     QWidget* BuildRemotePane();
     void BuildTransfers();
+    // The remote file commands and the command panel (ui/MainWindowRemote.cpp).
+    void BuildRemoteOps();
     // The lock in the status bar, shown while the session is encrypted.
     void BuildEncryption();
     void Subscribe();

@@ -1,18 +1,20 @@
 #include "ui/QtDialogService.h"
 
 #include <QApplication>
-#include <QFontDialog>
 #include <QFileDialog>
+#include <QFontDialog>
 #include <QMessageBox>
 
 #include "session/DisplayText.h"
 #include "ui/CertificateDialog.h"
+#include "ui/ChModDialog.h"
+#include "ui/CommandsDialog.h"
 #include "ui/InputDialog.h"
-#include "ui/QtOwnership.h"
-#include "ui/TextViewer.h"
 #include "ui/OptionsDialog.h"
+#include "ui/QtOwnership.h"
 #include "ui/ReWriteDialog.h"
 #include "ui/ServerDialog.h"
+#include "ui/TextViewer.h"
 
 namespace tarnwick::ui {
 
@@ -142,6 +144,20 @@ bool TQtDialogService::EditOptions(TFTPOptions& options) {
     return true;
 }
 
+std::optional<int> TQtDialogService::EditPermissions(const std::string& attributes) {
+    dialogs::T_ChMod form(attributes);
+    TChModDialog dialog(form, owner_);
+    dialog.exec();
+    return form.Result();
+}
+
+std::string TQtDialogService::PickCommand(TCommandList& commands) {
+    dialogs::T_FCmd form(commands);
+    TCommandsDialog dialog(form, owner_);
+    dialog.exec();
+    return form.Result();
+}
+
 std::optional<std::string> TQtDialogService::ChooseFolder(const std::string& start) {
     // The Qt folder dialog offers a button that creates a folder.
     const QString folder = QFileDialog::getExistingDirectory(owner_, QString(), Shown(start));
@@ -149,7 +165,8 @@ std::optional<std::string> TQtDialogService::ChooseFolder(const std::string& sta
     return folder.toStdString();
 }
 
-std::optional<session::TFontChoice> TQtDialogService::ChooseFont(const session::TFontChoice& start) {
+std::optional<session::TFontChoice> TQtDialogService::ChooseFont(
+    const session::TFontChoice& start) {
     QFont font = QApplication::font();
     if (!start.Name.empty()) font.setFamily(QString::fromStdString(start.Name));
     if (start.Size > 0) font.setPointSize(start.Size);

@@ -21,6 +21,8 @@ class TQtDialogService : public session::TDialogService {
     bool EditServer(TFTPServerInfo& record, const std::string& settingsFolder,
                     const std::vector<std::string>& otherNames) override;
     bool EditOptions(TFTPOptions& options) override;
+    std::optional<int> EditPermissions(const std::string& attributes) override;
+    std::string PickCommand(TCommandList& commands) override;
     std::optional<std::string> ChooseFolder(const std::string& start) override;
     std::optional<session::TFontChoice> ChooseFont(const session::TFontChoice& start) override;
     void ViewText(const session::TTextFileView& view) override;
