@@ -100,6 +100,21 @@ TEST_F(RemoteOpsTest, MakeDirectoryRenameAndCaseChangeReachTheDisk) {
     EXPECT_TRUE(Core().State.Queues.FileQueue.empty());
 }
 
+TEST_F(RemoteOpsTest, ARefusedRenameEndsTheChainAndListsAgain) {
+    ftpd.WriteFile("a.txt", "a");
+    ftpd.WriteFile("b.txt", "b");
+    Connect();
+    SelectRemote({"a.txt", "b.txt"});
+    std::filesystem::remove(ftpd.Root() + "/a.txt");  // gone behind the window's back
+    ASSERT_TRUE(Run([&] { main->RemoteOps().LARGECASE3Click(0); }));
+    EXPECT_TRUE(LogHas("Error 550"));
+    EXPECT_TRUE(ftpd.Exists("b.txt"));
+    EXPECT_FALSE(ftpd.Exists("B.TXT"));
+    EXPECT_TRUE(Core().State.Queues.FileQueue.empty());
+    EXPECT_TRUE(Core().State.Queues.FileTargets.empty());
+    EXPECT_EQ(Core().FTPView.FindCaption("a.txt"), -1);
+}
+
 TEST_F(RemoteOpsTest, ATreeDeleteAsksOnceRunsInOrderAndLeavesNothing) {
     ftpd.WriteFile("tree/a.txt", "a");
     ftpd.WriteFile("tree/sub/b.txt", "b");
@@ -241,13 +256,15 @@ TEST_F(RemoteOpsTest, UpOneLevelThePathBoxAndTheCommandPanel) {
     EXPECT_GE(Core().FTPView.FindCaption("linux"), 0);
 
     struct Up {
-        std::string from, sent;
+        std::string from, sent, to;
     };
-    for (const Up& u : {Up{"/pub/linux/", "CDUP"}, Up{"/pub", "CDUP"}, Up{"pub", "CDUP"}}) {
+    for (const Up& u :
+         {Up{"/pub/linux/", "CDUP", "/pub"}, Up{"/pub", "CDUP", "/"}, Up{"pub", "CDUP", "/"}}) {
         SCOPED_TRACE(u.from);
         Core().Ftp1.SetHostDirName(u.from);
         ASSERT_TRUE(Run([&] { main->RemoteOps().FTPOneLevelUpClick(); }));
         EXPECT_EQ(Sent().at(0), u.sent);
+        EXPECT_EQ(Core().Ftp1.HostDirName(), u.to);
     }
     // At the top with CheckVHost the working directory is asked instead.
     Core().CurrentServer.CheckVHost = 1;
