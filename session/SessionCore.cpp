@@ -164,7 +164,8 @@ bool TSessionCore::TypeBinary() {
 void TSessionCore::ListCurrentDir() {
     Ftp1.SetLocalFileName(listingFile_);
     if (Ftp1.Binary()) TypeAscii();
-    StartRequest(MachineListing() ? &ftp::TCustomFtpCli::MlsdAsync : &ftp::TCustomFtpCli::DirAsync);
+    StartRequest(TreeListingIsMachine() ? &ftp::TCustomFtpCli::MlsdAsync
+                                        : &ftp::TCustomFtpCli::DirAsync);
 }
 
 void TSessionCore::RefreshRemoteNames() {
@@ -270,7 +271,14 @@ bool TSessionCore::MachineListing() const {
 TListingParser TSessionCore::Parser() const {
     return TListingParser(
         CurrentServer.Answer.empty() ? std::string(kDefaultAnswer) : CurrentServer.Answer,
-        State.StartDate, MachineListing() ? TListingFormat::Machine : TListingFormat::Text);
+        State.StartDate, TreeListingIsMachine() ? TListingFormat::Machine : TListingFormat::Text);
+}
+
+bool TSessionCore::TreeListingIsMachine() const {
+    // Servers follow links in MLSD, so a link to a directory (even to its own parent) comes
+    // out as a directory there: the directories of a tree download are listed with LIST,
+    // which shows links as links, and the download never runs round a loop.
+    return MachineListing() && !State.DownloadingTree;
 }
 
 }  // namespace tarnwick::session

@@ -140,6 +140,9 @@ class TSessionCore {
     // The server lists with MLSD (it named MLST or MLSD in its features and has not refused
     // MLSD in this session): listings are machine listings, read alike whatever the host type.
     bool MachineListing() const;
+    // The listing about to be made (and read) is a machine listing: MachineListing, but not
+    // inside a tree download.
+    bool TreeListingIsMachine() const;
     // The server did not understand MLSD after all: the session lists with LIST.
     void SetMachineListingRefused(bool refused) { machineListingRefused_ = refused; }
 

@@ -248,6 +248,31 @@ TEST_F(ListingSources, ATreeDownloadNeverEntersALinkTheMachineListingNames) {
     EXPECT_FALSE(LogHas("CWD /t/loop"));
 }
 
+// pyftpdlib follows links in MLSD: inside a tree its LIST shows them as links, so a link to
+// the directory that holds it is never entered.
+TEST_F(ListingSources, ATreeDownloadEndsWhereMlsdFollowsALinkToItsOwnFolder) {
+    PyFtpdServer ftpd;
+    ASSERT_TRUE(ftpd.Running()) << ftpd.Failure();
+    ftpd.WriteFile("t/sub/f.txt", "file");
+    ASSERT_EQ(::symlink(".", (ftpd.Root() + "/t/sub/loop").c_str()), 0);
+    TFTPOptions options = DefaultOptions();
+    options.PromptDownLoad = false;
+    SaveOptionsFile(options);
+    SaveServers({Server("loops", ftpd.PortText(), ftpd.User(), ftpd.Password())});
+    Create();
+    ASSERT_TRUE(Core().Local.SetDirectory(local.path()));
+    Open("loops");
+    ASSERT_TRUE(NextListing()) << ftpd.Log();
+    ASSERT_TRUE(LogHas("> MLSD"));
+    ASSERT_TRUE(Download({"t"})) << ::testing::PrintToString(LogLines());
+    EXPECT_EQ(tarnwick::testing::ReadBytes(local.path() + "/t/sub/f.txt"), "file");
+    struct stat st {};
+    EXPECT_NE(::lstat((local.path() + "/t/sub/loop").c_str(), &st), 0);
+    EXPECT_FALSE(LogHas("CWD /t/sub/loop"));
+    // The starting directory is listed with MLSD again afterwards.
+    EXPECT_TRUE(Core().MachineListing());
+}
+
 TEST_F(ListingSources, AnMlsdTheServerDoesNotKnowIsListedAgainWithList) {
     tarnwick::testing::ScriptedFtpServer server;
     server.Reply("220 Ready").Expect("USER u").Reply("331 Password").Expect("PASS p");
