@@ -54,7 +54,7 @@ void TCustomLineWSocket::FreeBuffer() {
 }
 
 void TCustomLineWSocket::ResetDefaults() {
-    TCustomSocksWSocket::ResetDefaults();
+    TCustomTlsWSocket::ResetDefaults();
     // Whatever a closed connection left behind never reaches the next one.
     FreeBuffer();
 }
@@ -62,8 +62,9 @@ void TCustomLineWSocket::ResetDefaults() {
 // ---- receiving --------------------------------------------------------------------------
 
 bool TCustomLineWSocket::NotifyDataAvailable(uint16_t error) {
-    if (!LineModeActive()) return TCustomSocksWSocket::NotifyDataAvailable(error);
-    const int count = TCustomSocksWSocket::GetRcvdCount();
+    // The handshake's records are the TLS layer's own.
+    if (!LineModeActive() || TlsHandshaking()) return TCustomTlsWSocket::NotifyDataAvailable(error);
+    const int count = TCustomTlsWSocket::GetRcvdCount();
     if (count > 0) {
         Compact();
         Reserve(end_ + static_cast<size_t>(count));
@@ -122,7 +123,7 @@ bool TCustomLineWSocket::OfferPendingLine() {
             break;
         }
         const size_t before = lineLength_;
-        TCustomSocksWSocket::NotifyDataAvailable(0);
+        TCustomTlsWSocket::NotifyDataAvailable(0);
         if (lineLength_ == before) return false;
     }
     return true;
@@ -131,13 +132,13 @@ bool TCustomLineWSocket::OfferPendingLine() {
 void TCustomLineWSocket::OfferHeldBytes() {
     while (end_ > head_) {
         const size_t before = end_ - head_;
-        if (!TCustomSocksWSocket::NotifyDataAvailable(0)) return;
+        if (!TCustomTlsWSocket::NotifyDataAvailable(0)) return;
         if (end_ - head_ == before) return;
     }
 }
 
 int TCustomLineWSocket::RawReceive(void* buffer, int size, int flags) {
-    if (filling_) return TCustomSocksWSocket::RawReceive(buffer, size, flags);
+    if (filling_) return TCustomTlsWSocket::RawReceive(buffer, size, flags);
     if (size <= 0) return 0;
     const bool linePending = lineMode_ && lineLength_ > 0;
     if (linePending || (!LineModeActive() && end_ > head_)) {
@@ -150,7 +151,7 @@ int TCustomLineWSocket::RawReceive(void* buffer, int size, int flags) {
         searchFrom_ -= std::min(searchFrom_, n);
         return static_cast<int>(n);
     }
-    if (!LineModeActive()) return TCustomSocksWSocket::RawReceive(buffer, size, flags);
+    if (!LineModeActive()) return TCustomTlsWSocket::RawReceive(buffer, size, flags);
     // In line mode the network is read only by the line layer: reading past the held
     // bytes would hand out later data before earlier.
     platform::SetSocketLastError(platform::kErrWouldBlock);
@@ -160,7 +161,7 @@ int TCustomLineWSocket::RawReceive(void* buffer, int size, int flags) {
 int TCustomLineWSocket::GetRcvdCount() {
     if (LineModeActive()) return static_cast<int>(lineLength_);
     if (end_ > head_) return static_cast<int>(end_ - head_);
-    return TCustomSocksWSocket::GetRcvdCount();
+    return TCustomTlsWSocket::GetRcvdCount();
 }
 
 // ---- editing ----------------------------------------------------------------------------
@@ -222,7 +223,7 @@ void TCustomLineWSocket::NotifySessionClosed(uint16_t error) {
             lineLength_ = end_ - head_;
             while (lineMode_ && lineLength_ > 0 && OnDataAvailable) {
                 const size_t before = lineLength_;
-                TCustomSocksWSocket::NotifyDataAvailable(0);
+                TCustomTlsWSocket::NotifyDataAvailable(0);
                 if (lineLength_ == before) break;
             }
         }
@@ -230,12 +231,12 @@ void TCustomLineWSocket::NotifySessionClosed(uint16_t error) {
         if (!lineMode_) OfferHeldBytes();
     }
     FreeBuffer();
-    TCustomSocksWSocket::NotifySessionClosed(error);
+    TCustomTlsWSocket::NotifySessionClosed(error);
 }
 
 void TCustomLineWSocket::HandleMessage(const platform::Message& msg) {
     if (msg.msg != MsgLineRedeliver) {
-        TCustomSocksWSocket::HandleMessage(msg);
+        TCustomTlsWSocket::HandleMessage(msg);
         return;
     }
     redeliverPosted_ = false;

@@ -3,13 +3,13 @@
 // at a time (everything up to and including LineEnd); RcvdCount, ReceiveText and Receive
 // then see only the pending line. Received text can be echoed back to the peer and edited
 // like a terminal line (backspace, tab). With LineMode off everything passes straight
-// through to the SOCKS layer, except bytes still held from line mode, which come first.
+// through to the TLS and SOCKS layers, except bytes still held from line mode, which come first.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "net/SocksWSocket.h"
+#include "net/TlsWSocket.h"
 
 namespace tarnwick::net {
 
@@ -18,7 +18,7 @@ inline constexpr char kLineBackspaceEcho[] = "\b \b";
 inline constexpr int kLineTabWidth = 8;
 inline constexpr char kLineDefaultEnd[] = "\r\n";
 
-class TCustomLineWSocket : public TCustomSocksWSocket {
+class TCustomLineWSocket : public TCustomTlsWSocket {
   public:
     TCustomLineWSocket() = default;
 

@@ -61,6 +61,8 @@ constexpr ErrorText kErrorTexts[] = {
     {11002, "Non-authoritative host not found"},
     {11003, "Non-recoverable error"},
     {11004, "No Data"},
+    {12101, "TLS handshake failed"},
+    {12102, "TLS protocol error"},
 };
 
 }  // namespace

@@ -9,7 +9,8 @@ packages=(
   xdg-utils                                 # the desktop's opener (Run in the local pane)
   xvfb xauth                                # a virtual display for screenshots
   clang libclang-rt-14-dev                  # the fuzz targets (libFuzzer, sanitizers)
-  python3-pyftpdlib vsftpd                  # real FTP servers for the integration tests
+  libssl-dev                                # TLS (OpenSSL 3)
+  python3-pyftpdlib python3-openssl vsftpd  # real FTP servers for the integration tests (TLS too)
   microsocks dante-server ftp-proxy         # real proxies for the integration tests
   "$@"
 )
