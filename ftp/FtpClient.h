@@ -371,6 +371,24 @@ class TCustomFtpCli {
     void DisplayFileBlock(const char* data, size_t size);
     void DisplayFileLine(std::string& line);
 
+    // FTP over TLS.
+    bool ExplicitTls() const;
+    std::string ControlPort() const;
+    int CertificatePort() const;
+    void StartControlTls();
+    void ControlTlsDone(uint16_t Error);
+    bool CertificateAccepted();
+    void FailSecureConnect(const std::string& text, int Error);
+    void SendAuthTls();
+    void AuthReply();
+    bool ProtectAfterLogin();
+    void PbszReply();
+    void ProtReply();
+    void ProtectionRefused();
+    void SecureDataConnection();
+    void DataTlsDone(uint16_t Error);
+    void DataTlsFailed(const std::string& text);
+
     platform::EventLoop* loop_;
     platform::TargetId window_ = 0;
     ReplyReader reader_;
@@ -406,6 +424,10 @@ class TCustomFtpCli {
     bool passive_ = false;
     TFtpEncryption encryption_ = TFtpEncryption::Plain;
     bool encrypted_ = false;
+    bool dataProtected_ = false;  // PROT P accepted: data connections run under TLS
+    std::string loginResponse_;
+    std::shared_ptr<net::TTlsContext> tlsContext_;
+    std::shared_ptr<net::TTlsSessionStore> tlsSessions_;
     FtpSocksSettings socks_;
     // The last handshake failure a socket reported (OnSocksError): its code and text.
     int socksErrorCode_ = 0;

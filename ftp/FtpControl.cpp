@@ -197,6 +197,8 @@ void TCustomFtpCli::OpenAsync() {
     quitSent_ = false;
     restartHeld_ = false;
     requestResult_ = 0;
+    encrypted_ = false;
+    dataProtected_ = false;
     resolvedAddr_.clear();
     features_.clear();
     ChangeState(esResolving);
@@ -237,7 +239,7 @@ void TCustomFtpCli::ControlLookupDone(uint16_t Error) {
         controlSocket_->SetAddr(resolvedAddr_);
         controlSocket_->SetProto("tcp");
         const bool viaProxy = ConnectionType() == ftpProxy && !proxyPort_.empty();
-        controlSocket_->SetPort(viaProxy ? proxyPort_ : port_);
+        controlSocket_->SetPort(viaProxy ? proxyPort_ : ControlPort());
         ApplySocksSettings(*controlSocket_);
         ChangeState(esAwaitingBanner);
         controlSocket_->Connect();
@@ -249,6 +251,13 @@ void TCustomFtpCli::ControlLookupDone(uint16_t Error) {
 void TCustomFtpCli::ControlSessionConnected(uint16_t Error) {
     if (Error == 0) {
         controlUp_ = true;
+        if (encryption_ == TFtpEncryption::Implicit) {
+            try {
+                StartControlTls();
+            } catch (const std::exception& e) {
+                FailSecureConnect(std::string("500 ") + e.what(), kFtpErrEngine);
+            }
+        }
         return;
     }
     lastResponse_ = ConnectErrorLine(Error);
@@ -264,6 +273,8 @@ void TCustomFtpCli::ControlSessionConnected(uint16_t Error) {
 void TCustomFtpCli::ControlSessionClosed(uint16_t Error) {
     const TFtpEngineState stateBefore = state_;
     restartHeld_ = false;  // the offset went with the session
+    encrypted_ = false;
+    dataProtected_ = false;
     if (controlUp_) {
         controlUp_ = false;
         if (state_ != esAborting) ChangeState(esNotConnected);
@@ -357,6 +368,11 @@ void TCustomFtpCli::DispatchReplyLine(uint16_t Error, bool final, bool& stop) {
             if (statusCode_ == kGreetingOk) {
                 ChangeState(esConnected);
                 if (OnSessionConnected) OnSessionConnected(this, Error);
+                if (ExplicitTls()) {
+                    SendAuthTls();  // the connect ends once TLS is up (or refused)
+                    stop = true;
+                    return;
+                }
                 FinishRequest(0);
                 return;
             }

@@ -93,6 +93,7 @@ void TCustomFtpCli::AdoptGetConnection(net::TSocket handle) {
     data.OnDataSent = nullptr;
     data.Dup(handle);
     xfer_.startTick = platform::GetTickCount();
+    SecureDataConnection();
 }
 
 void TCustomFtpCli::DataGetConnected(uint16_t Error) {
@@ -101,7 +102,10 @@ void TCustomFtpCli::DataGetConnected(uint16_t Error) {
     data.OnDataAvailable = [this](net::TCustomWSocket*, uint16_t) { DataGetReceive(); };
     data.OnDataSent = nullptr;
     xfer_.startTick = platform::GetTickCount();
-    if (Error == 0) return;
+    if (Error == 0) {
+        SecureDataConnection();
+        return;
+    }
     // The verb has gone out already: its replies are awaited before the request ends, so
     // that none of them is taken for the reply of the next command.
     RecordTransferFailure(kFtpErrLocal, std::to_string(kFtpErrLocal) +

@@ -126,6 +126,7 @@ void TCustomFtpCli::HandleCommandReply() {
     }
     if (passive_ && statusCode_ == kReplyPassive) pasvReply_ = lastResponse_;
     InterpretReply();
+    if (ProtectAfterLogin()) return;
     if (doneHandler_ != nullptr) {
         (this->*doneHandler_)();
     } else {

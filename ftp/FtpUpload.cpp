@@ -97,6 +97,7 @@ void TCustomFtpCli::DataPutConnected(uint16_t Error) {
                                             std::to_string(Error));
         return;
     }
+    SecureDataConnection();
     SendUploadVerb();
 }
 
@@ -111,6 +112,7 @@ void TCustomFtpCli::AdoptPutConnection(net::TSocket handle) {
     data.OnDataAvailable = [this](net::TCustomWSocket*, uint16_t) { DataPutDiscard(); };
     data.OnDataSent = [this](net::TCustomWSocket*, uint16_t e) { DataPutSend(e); };
     data.Dup(handle);
+    SecureDataConnection();
     int sendBuffer = 0;
     int len = sizeof(sendBuffer);
     if (data.GetSockOpt(SOL_SOCKET, SO_SNDBUF, &sendBuffer, len) != 0)
