@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -34,7 +35,24 @@ constexpr int kStartAttempts = 5;  // a port taken between the probe and vsftpd'
 
 }  // namespace
 
-VsftpdServer::VsftpdServer() {
+bool MakeSelfSignedCertificate(const std::string& pemPath, const std::string& commonName,
+                               const std::string& altNames) {
+    const std::string keyPath = pemPath + ".key";
+    const std::string certPath = pemPath + ".crt";
+    const std::string command =
+        "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj '/CN=" + commonName +
+        "/O=Tarnwick tests' -addext 'subjectAltName=" + altNames + "' -keyout '" + keyPath +
+        "' -out '" + certPath + "' >/dev/null 2>&1 && cat '" + certPath + "' '" + keyPath +
+        "' > '" + pemPath + "' && chmod 600 '" + pemPath + "'";
+    const bool ok = std::system(command.c_str()) == 0;
+    std::filesystem::remove(keyPath);
+    std::filesystem::remove(certPath);
+    return ok;
+}
+
+VsftpdServer::VsftpdServer() : VsftpdServer(VsftpdTls{}) {}
+
+VsftpdServer::VsftpdServer(VsftpdTls tls) : tls_(std::move(tls)) {
     const passwd* pw = ::getpwnam(kServedUser);
     if (pw == nullptr) {
         failure_ = "no \"ftp\" system user (is vsftpd installed?)";
@@ -60,6 +78,14 @@ VsftpdServer::VsftpdServer() {
     if (::chown(upload.c_str(), ftpUid_, ftpGid_) != 0) {
         failure_ = "cannot give the served folder to the ftp user";
         return;
+    }
+    if (tls_.enabled && tls_.certificate.empty()) {
+        tls_.certificate = base_ + "/server.pem";
+        if (!MakeSelfSignedCertificate(tls_.certificate, "localhost",
+                                       "DNS:localhost,IP:127.0.0.1")) {
+            failure_ = "openssl could not make a certificate";
+            return;
+        }
     }
     for (int attempt = 0; attempt < kStartAttempts && port_ == 0; ++attempt) {
         const uint16_t port = FreeLoopbackPort();
@@ -106,6 +132,21 @@ bool VsftpdServer::StartOn(uint16_t port) {
                "log_ftp_protocol=YES\n"
                "vsftpd_log_file="
             << logPath_ << "\n";
+        if (tls_.enabled) {
+            out << "ssl_enable=YES\n"
+                   "allow_anon_ssl=YES\n"
+                   "force_anon_logins_ssl=YES\n"
+                   "force_anon_data_ssl=YES\n"
+                   "force_local_logins_ssl=YES\n"
+                   "force_local_data_ssl=YES\n"
+                   "require_ssl_reuse=YES\n"
+                   "ssl_tlsv1=NO\n"
+                   "ssl_sslv2=NO\n"
+                   "ssl_sslv3=NO\n"
+                   "implicit_ssl="
+                << (tls_.implicit ? "YES" : "NO") << "\nrsa_cert_file=" << tls_.certificate
+                << "\nrsa_private_key_file=" << tls_.certificate << "\n";
+        }
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);

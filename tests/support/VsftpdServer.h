@@ -27,6 +27,21 @@
 
 namespace tarnwick::testing {
 
+// FTP over TLS for the fixture: logins and data only under TLS, data connections resuming
+// the control connection's session (require_ssl_reuse).
+struct VsftpdTls {
+    bool enabled = false;
+    bool implicit = false;  // TLS from the first byte instead of AUTH TLS
+    // PEM file holding the certificate and its key; empty: one is made for "localhost" and
+    // 127.0.0.1, self-signed, valid for a day.
+    std::string certificate;
+};
+
+// Makes a self-signed certificate with its key (PEM, one file) for the names given
+// ("DNS:localhost,IP:127.0.0.1"); false when openssl could not make it.
+bool MakeSelfSignedCertificate(const std::string& pemPath, const std::string& commonName,
+                               const std::string& altNames);
+
 class VsftpdServer {
   public:
     static constexpr const char* kUser = "anonymous";
@@ -35,6 +50,7 @@ class VsftpdServer {
     static constexpr const char* kUploadDir = "/pub";
 
     VsftpdServer();
+    explicit VsftpdServer(VsftpdTls tls);
     ~VsftpdServer();
     VsftpdServer(const VsftpdServer&) = delete;
     VsftpdServer& operator=(const VsftpdServer&) = delete;
@@ -50,8 +66,11 @@ class VsftpdServer {
     // The served folder on the local disk ("/" of the FTP session; read-only for the
     // server). Uploads go below kUploadDir, that is Root() + "/pub".
     const std::string& Root() const { return root_; }
-    // The server's log so far (for failure messages).
+    // The server's log so far (for failure messages); with log_ftp_protocol every command
+    // the server received is in it.
     std::string Log() const;
+    // The certificate the server presents (PEM with its key).
+    const std::string& CertificatePath() const { return tls_.certificate; }
 
     // Small disk helpers for the served folder; paths are relative to Root(). Files made
     // here belong to the "ftp" user, so the server may replace those below "pub".
@@ -67,6 +86,7 @@ class VsftpdServer {
     std::string root_;
     std::string logPath_;
     std::string failure_;
+    VsftpdTls tls_;
     pid_t pid_ = -1;
     uint16_t port_ = 0;
     uid_t ftpUid_ = 0;
