@@ -385,7 +385,10 @@ class TCustomFtpCli {
     void PbszReply();
     void ProtReply();
     void ProtectionRefused();
+    void ResetDataTls();
     void SecureDataConnection();
+    void SecureDataAfterReply();
+    void StartDataTls();
     void DataTlsDone(uint16_t Error);
     void DataTlsFailed(const std::string& text);
 
@@ -424,7 +427,9 @@ class TCustomFtpCli {
     bool passive_ = false;
     TFtpEncryption encryption_ = TFtpEncryption::Plain;
     bool encrypted_ = false;
-    bool dataProtected_ = false;  // PROT P accepted: data connections run under TLS
+    bool dataProtected_ = false;   // PROT P accepted: data connections run under TLS
+    bool dataReplySeen_ = false;   // the transfer verb was answered 125/150
+    bool dataTlsWaiting_ = false;  // the data connection is up, its handshake not started
     std::string loginResponse_;
     std::shared_ptr<net::TTlsContext> tlsContext_;
     std::shared_ptr<net::TTlsSessionStore> tlsSessions_;

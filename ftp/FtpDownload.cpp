@@ -35,6 +35,7 @@ void TCustomFtpCli::StartDownload(const char* verb, TFtpRequest request) {
     }
     xfer_ = FtpTransferState{};
     xfer_.getCommand = verb;
+    ResetDataTls();
     requestDoneFlag_ = false;
     lineSplitter_.Clear();
     dataSocket_->OnSessionAvailable = [this](net::TCustomWSocket*, uint16_t) { DataGetAccepted(); };
@@ -196,6 +197,7 @@ void TCustomFtpCli::GetFirstReply() {
     DisplayReply();
     if (statusCode_ == kReplyAlreadyOpen || statusCode_ == kReplyOpening) {
         nextHandler_ = &TCustomFtpCli::GetFinalReply;
+        SecureDataAfterReply();
         AcceptDownload();
         return;
     }

@@ -193,9 +193,33 @@ void TCustomFtpCli::ProtectionRefused() {
     FinishRequest(statusCode_);
 }
 
+void TCustomFtpCli::ResetDataTls() {
+    dataReplySeen_ = false;
+    dataTlsWaiting_ = false;
+}
+
+// The handshake of a data connection starts once the connection is up and the server has
+// accepted the transfer (125/150), whichever comes second: a server that meets a handshake
+// on a connection made before the transfer verb may drop it (pyftpdlib).
 void TCustomFtpCli::SecureDataConnection() {
     if (!dataProtected_) return;
+    if (!dataReplySeen_) {
+        dataTlsWaiting_ = true;
+        return;
+    }
+    StartDataTls();
+}
+
+void TCustomFtpCli::SecureDataAfterReply() {
+    dataReplySeen_ = true;
+    if (!dataTlsWaiting_) return;
+    dataTlsWaiting_ = false;
+    StartDataTls();
+}
+
+void TCustomFtpCli::StartDataTls() {
     net::TWSocket& data = *dataSocket_;
+    if (data.State() != net::wsConnected || data.TlsChannel() != nullptr) return;
     data.OnTlsDone = [this](net::TCustomWSocket*, uint16_t e) { DataTlsDone(e); };
     const std::string& host = ConnectionType() == ftpProxy ? proxyServer_ : hostName_;
     try {

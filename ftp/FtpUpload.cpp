@@ -34,6 +34,7 @@ void TCustomFtpCli::StartUpload(bool append) {
     }
     xfer_ = FtpTransferState{};
     xfer_.appendFlag = append;
+    ResetDataTls();
     requestDoneFlag_ = false;
 
     bool cancel = false;
@@ -128,6 +129,7 @@ void TCustomFtpCli::PutFirstReply() {
     DisplayReply();
     if (statusCode_ == kReplyAlreadyOpen || statusCode_ == kReplyOpening) {
         xfer_.storReplied = true;
+        SecureDataAfterReply();
         nextHandler_ = &TCustomFtpCli::PutFinalReply;
         if (passive_) {
             dataSocket_->OnDataSent = [this](net::TCustomWSocket*, uint16_t e) { DataPutSend(e); };

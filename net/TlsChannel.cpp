@@ -216,7 +216,10 @@ int TTlsChannel::Read(void* buffer, int size) {
         ERR_clear_error();
         // A peer that waits for the answer to its close_notify before it closes the
         // connection (vsftpd after a download) gets it now.
-        if (reason == SSL_ERROR_ZERO_RETURN) Shutdown();
+        if (reason == SSL_ERROR_ZERO_RETURN) {
+            peerClosed_ = true;
+            Shutdown();
+        }
         return 0;
     }
     return Fail(n, kErrTlsProtocol);

@@ -40,6 +40,8 @@ class TTlsChannel {
     // Sends close_notify once, without waiting for the peer's.
     void Shutdown();
 
+    // The peer's close_notify came: everything it sent has been read.
+    bool PeerClosed() const { return peerClosed_; }
     int Error() const { return error_; }
     const std::string& ErrorText() const { return errorText_; }
     bool SessionReused() const;
@@ -66,6 +68,7 @@ class TTlsChannel {
     int ioError_ = 0;
     uint64_t receives_ = 0;  // the last failed socket call's code (not would-block)
     bool shutdownSent_ = false;
+    bool peerClosed_ = false;
     int error_ = 0;
     std::string errorText_;
 };

@@ -46,14 +46,20 @@ void TTlsLingeringClose::Adopt(int fd) {
         ::close(kept_.front().fd);
         kept_.erase(kept_.begin());
     }
-    kept_.push_back({copy, platform::GetTickCount() + kLingerMs});
+    const uint64_t now = platform::GetTickCount();
+    kept_.push_back({copy, now + kFinAfterMs, now + kLingerMs, false});
     if (timer_ == 0) timer_ = loop_.StartTimer(target_, msg_, kPollMs);
 }
 
 void TTlsLingeringClose::Poll() {
     const uint64_t now = platform::GetTickCount();
     for (size_t i = 0; i < kept_.size();) {
-        if (now < kept_[i].deadline && DrainOpen(kept_[i].fd)) {
+        Kept& k = kept_[i];
+        if (now < k.deadline && DrainOpen(k.fd)) {
+            if (!k.finSent && now >= k.finAt) {
+                k.finSent = true;
+                ::shutdown(k.fd, SHUT_WR);
+            }
             ++i;
             continue;
         }

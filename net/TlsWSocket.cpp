@@ -97,11 +97,14 @@ void TCustomTlsWSocket::FinishClose(bool shut, uint16_t error) {
         }
         channel_->Shutdown();
         const int fd = SocketFd(HSocket());
-        if (fd >= 0 && ::shutdown(fd, SHUT_WR) == 0) {
+        if (fd >= 0) {
             if (!lingering_)
                 lingering_ = std::make_unique<TTlsLingeringClose>(platform::EventLoop::Current(),
                                                                   Window(), MsgTlsLinger);
             lingering_->Adopt(fd);
+            // The kept duplicate sends the end of stream once the peer is done.
+            TCustomSocksWSocket::FinishClose(false, error);
+            return;
         }
     }
     TCustomSocksWSocket::FinishClose(shut, error);
@@ -122,6 +125,13 @@ void TCustomTlsWSocket::NotifyDataSent(uint16_t error) {
         return;
     }
     TCustomSocksWSocket::NotifyDataSent(error);
+}
+
+void TCustomTlsWSocket::NotifySessionClosed(uint16_t error) {
+    // After the peer's close_notify the stream ended whole: a reset that follows (the peer
+    // closed before our answer reached it) loses nothing.
+    if (channel_ && channel_->PeerClosed()) error = 0;
+    TCustomSocksWSocket::NotifySessionClosed(error);
 }
 
 int TCustomTlsWSocket::GetRcvdCount() {

@@ -49,6 +49,7 @@ class TCustomTlsWSocket : public TCustomSocksWSocket {
     void FinishClose(bool shut, uint16_t error) override;
     bool NotifyDataAvailable(uint16_t error) override;
     void NotifyDataSent(uint16_t error) override;
+    void NotifySessionClosed(uint16_t error) override;
     int GetRcvdCount() override;
     int BufferedCount() override;
     int RawReceive(void* buffer, int size, int flags) override;
