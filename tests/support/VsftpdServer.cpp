@@ -40,8 +40,8 @@ bool MakeSelfSignedCertificate(const std::string& pemPath, const std::string& co
     const std::string keyPath = pemPath + ".key";
     const std::string certPath = pemPath + ".crt";
     const std::string command =
-        "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj '/CN=" + commonName +
-        "/O=Tarnwick tests' -addext 'subjectAltName=" + altNames + "' -keyout '" + keyPath +
+        "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj '/O=Tarnwick tests/CN=" +
+        commonName + "' -addext 'subjectAltName=" + altNames + "' -keyout '" + keyPath +
         "' -out '" + certPath + "' >/dev/null 2>&1 && cat '" + certPath + "' '" + keyPath +
         "' > '" + pemPath + "' && chmod 600 '" + pemPath + "'";
     const bool ok = std::system(command.c_str()) == 0;

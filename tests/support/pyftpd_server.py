@@ -36,12 +36,19 @@ def main():
     parser.add_argument("--log", default=None)
     parser.add_argument("--mlsd-links", action="store_true",
                         help="name symbolic links in MLSD as OS.unix=symlink")
+    parser.add_argument("--tls-cert", default=None)
     args = parser.parse_args()
 
     logging.basicConfig(filename=args.log, level=logging.INFO)
     authorizer = DummyAuthorizer()
     authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
     handler = FTPHandler
+    if args.tls_cert:
+        from pyftpdlib.handlers import TLS_FTPHandler
+        handler = TLS_FTPHandler
+        handler.certfile = args.tls_cert
+        handler.tls_control_required = True
+        handler.tls_data_required = True
     handler.authorizer = authorizer
     handler.banner = "pyftpdlib ready."
     handler.auth_failed_timeout = 0.2
