@@ -15,6 +15,7 @@
 #include "tests/support/SavedServers.h"
 #include "tests/support/TestFiles.h"
 #include "tests/ui/GuiTestKit.h"
+#include "tests/ui/ModalSteps.h"
 
 namespace tarnwick::ui {
 namespace {
@@ -22,44 +23,8 @@ namespace {
 using dialogs::TCertificateAnswer;
 using testkit::TGuiWindow;
 
-constexpr int kPollMs = 20;
-
-// Runs each step on the modal dialog of its object name once it is up.
-class TModalSteps {
-  public:
-    TModalSteps() {
-        timer_.setInterval(kPollMs);
-        QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
-        timer_.start();
-    }
-    void Then(const QString& dialog, std::function<void(QWidget&)> step) {
-        steps_.emplace_back(dialog, std::move(step));
-    }
-    bool Done() const { return steps_.empty(); }
-
-  private:
-    void Poll() {
-        if (steps_.empty()) return;
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible() || modal->objectName() != steps_.front().first) return;
-        auto step = std::move(steps_.front().second);
-        steps_.pop_front();
-        step(*modal);
-        if (QTest::currentTestFailed()) {
-            steps_.clear();
-            QTimer::singleShot(0, modal, [modal] { modal->close(); });
-        }
-    }
-    QTimer timer_;
-    std::deque<std::pair<QString, std::function<void(QWidget&)>>> steps_;
-};
-
-template <typename W = QWidget>
-W& Child(QWidget& parent, const char* name) {
-    W* w = parent.findChild<W*>(name);
-    if (!w) qFatal("no widget %s", name);
-    return *w;
-}
+using testkit::Child;
+using testkit::TModalSteps;
 
 void Later(std::function<void()> act) {
     QTimer::singleShot(0, std::move(act));

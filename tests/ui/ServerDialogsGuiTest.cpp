@@ -19,6 +19,7 @@
 #include "tests/support/SocksProxies.h"
 #include "tests/support/TestFiles.h"
 #include "tests/ui/GuiTestKit.h"
+#include "tests/ui/ModalSteps.h"
 
 namespace tarnwick::ui {
 namespace {
@@ -26,47 +27,8 @@ namespace {
 using testkit::kGuiDeadlineMs;
 using testkit::TGuiWindow;
 
-constexpr int kPollMs = 20;
-
-// Steps run on modal dialogs as they come up: each waits for the active modal window of its
-// object name. A step that closes its dialog or opens another clicks later (Click), so that
-// the step has returned before the next dialog's own loop runs.
-class TModalSteps {
-  public:
-    TModalSteps() {
-        timer_.setInterval(kPollMs);
-        QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
-        timer_.start();
-    }
-    void Then(const QString& dialog, std::function<void(QWidget&)> step) {
-        steps_.emplace_back(dialog, std::move(step));
-    }
-    bool Done() const { return steps_.empty(); }
-
-  private:
-    void Poll() {
-        if (steps_.empty()) return;
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible() || modal->objectName() != steps_.front().first) return;
-        auto step = std::move(steps_.front().second);
-        steps_.pop_front();
-        step(*modal);
-        // A failed check ends the dialog, so that the test does not wait for it.
-        if (QTest::currentTestFailed()) {
-            steps_.clear();
-            QTimer::singleShot(0, modal, [modal] { modal->close(); });
-        }
-    }
-    QTimer timer_;
-    std::deque<std::pair<QString, std::function<void(QWidget&)>>> steps_;
-};
-
-template <typename W = QWidget>
-W& Child(QWidget& parent, const char* name) {
-    W* w = parent.findChild<W*>(name);
-    if (!w) qFatal("no widget %s", name);
-    return *w;
-}
+using testkit::Child;
+using testkit::TModalSteps;
 
 void Type(QWidget& dialog, const char* edit, const QString& text) {
     auto& e = Child<QLineEdit>(dialog, edit);
