@@ -114,6 +114,21 @@ bool ReadTimeout(const std::string& text, int& seconds) {
     return true;
 }
 
+// --tls: explicit (AUTH TLS, required), implicit (TLS from the first byte), try (AUTH TLS,
+// in the clear when the server refuses it).
+bool ReadTlsMode(const std::string& text, ftp::TFtpEncryption& mode) {
+    if (text == "explicit") {
+        mode = ftp::TFtpEncryption::ExplicitRequired;
+    } else if (text == "implicit") {
+        mode = ftp::TFtpEncryption::Implicit;
+    } else if (text == "try") {
+        mode = ftp::TFtpEncryption::ExplicitIfAvailable;
+    } else {
+        return false;
+    }
+    return true;
+}
+
 bool IsHostTypeString(const std::string& text) {
     if (text.size() != kHostTypeLength) return false;
     for (char c : text) {
@@ -171,6 +186,16 @@ bool TakeOptions(std::vector<std::string>& args, TransferOptions& options, std::
                 reason = "--timeout takes whole seconds (0: no limit)";
                 return false;
             }
+        } else if (arg == "--tls") {
+            std::string text;
+            if (!value(i, text)) return false;
+            if (!ReadTlsMode(text, options.Tls)) {
+                reason = "--tls takes explicit, implicit or try";
+                return false;
+            }
+            options.TlsAsked = true;
+        } else if (arg == "--insecure") {
+            options.Insecure = true;
         } else if (arg == "--passive") {
             options.Passive = true;
             options.PassiveAsked = true;
@@ -239,6 +264,9 @@ std::string UsageText() {
            "written\n"
            "URL      ftp://[user[:password]@]host[:port]/path  (user anonymous when absent; "
            "%XX escapes decoded)\n"
+           "         ftpes://...  FTP over TLS (AUTH TLS, required); ftps://...  TLS from "
+           "the first byte\n"
+           "                    (port 990 when absent)\n"
            "         or @NAME[:PATH]  the saved server NAME (quote a name with blanks): its "
            "address, login,\n"
            "                    mode and host type; PATH starting with / is absolute, any "
@@ -274,7 +302,14 @@ std::string UsageText() {
            "         --proxy HOST[:PORT]  the proxy (PORT 21 for ftp-proxy, 1080 for SOCKS "
            "when absent)\n"
            "         --proxy-user USER, --proxy-pass PASS  the SOCKS user (and SOCKS 5 "
-           "password)\n";
+           "password)\n"
+           "         --tls explicit|implicit|try  FTP over TLS whatever the URL says (try: "
+           "in the clear\n"
+           "                    when the server refuses AUTH TLS); the certificate must "
+           "verify or be\n"
+           "                    trusted in the settings folder's trusted-certificates\n"
+           "         --insecure  accept a certificate that fails verification (said on "
+           "stderr)\n";
 }
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,

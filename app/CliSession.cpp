@@ -2,6 +2,8 @@
 
 #include "platform/EventLoop.h"
 #include "platform/TickCount.h"
+#include "settings/SettingsFolder.h"
+#include "settings/TrustedCertificates.h"
 
 namespace tarnwick::cli {
 namespace {
@@ -38,6 +40,13 @@ CliSession::CliSession(const FtpUrl& url, const TransferOptions& options, std::o
         ftp_.SetSocksPassword(proxy.Password);
     }
     ftp_.SetPassive(options.Passive);
+    ftp_.SetEncryption(options.TlsAsked ? options.Tls : url.Encryption);
+    // --tls implicit on an ftp:// URL without a port: the implicit port.
+    if (ftp_.Encryption() == ftp::TFtpEncryption::Implicit && !url.PortGiven)
+        ftp_.SetPort(std::to_string(ftp::kImplicitFtpsPort));
+    ftp_.OnCertificate = [this](const net::TCertificateInfo& info) {
+        return AcceptCertificate(info);
+    };
     ftp_.SetTimeout(options.IdleTimeoutSeconds);
     ftp_.OnRequestDone = [this](ftp::TCustomFtpCli*, ftp::TFtpRequest, uint16_t Error) {
         lastCode_ = Error;
@@ -51,6 +60,34 @@ CliSession::CliSession(const FtpUrl& url, const TransferOptions& options, std::o
 }
 
 CliSession::~CliSession() = default;
+
+bool CliSession::AcceptCertificate(const net::TCertificateInfo& info) {
+    const settings::TTrustedCertificates trusted(
+        settings::TrustedCertificatesPath(SettingsFolder()));
+    switch (settings::DecideCertificate(trusted, info)) {
+        case settings::TCertificateDecision::Accept:
+            return true;
+        case settings::TCertificateDecision::RefuseChanged:
+            err_ << "tarnwick-cli: "
+                 << cleaner_.Clean(settings::CertificateChangedWarning(
+                        info, trusted.Known(info.host, info.port)))
+                 << '\n';
+            return false;
+        case settings::TCertificateDecision::Ask:
+            break;
+    }
+    const std::string facts = cleaner_.Clean(info.problem) + "; " + cleaner_.Clean(info.subject) +
+                              ", SHA-256 " + info.sha256;
+    if (options_.Insecure) {
+        err_ << "tarnwick-cli: warning: accepting a certificate that failed verification "
+                "(--insecure): "
+             << facts << '\n';
+        return true;
+    }
+    err_ << "tarnwick-cli: the server's certificate failed verification: " << facts
+         << " (--insecure accepts it)\n";
+    return false;
+}
 
 void CliSession::KeepAlive() {
     deadline_ = platform::GetTickCount() +

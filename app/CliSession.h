@@ -36,6 +36,11 @@ struct TransferOptions {
     // A request that shows no sign of life this long is aborted; 0: never (--timeout).
     int IdleTimeoutSeconds = 60;
     ProxyOptions Proxy;
+    // --tls explicit|implicit|try: the encryption, over what the URL's scheme says.
+    bool TlsAsked = false;
+    ftp::TFtpEncryption Tls = ftp::TFtpEncryption::Plain;
+    // --insecure: a certificate that fails verification is accepted (and said so).
+    bool Insecure = false;
 };
 
 // The line shown for an engine display line: a line that carries the password command
@@ -74,6 +79,9 @@ class CliSession {
     MessageCleaner cleaner_;
 
     void KeepAlive();
+    // The decision on the server's certificate: trusted in the settings folder's
+    // "trusted-certificates", verified, or --insecure.
+    bool AcceptCertificate(const net::TCertificateInfo& info);
 };
 
 }  // namespace tarnwick::cli

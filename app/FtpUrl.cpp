@@ -5,10 +5,12 @@
 namespace tarnwick::cli {
 namespace {
 
-constexpr std::string_view kScheme = "ftp://";
 constexpr std::string_view kSchemeEnd = "://";
 constexpr std::string_view kHidden = "****";
 constexpr unsigned long kMaxPort = 65535;
+// What may stand between the brackets of an IPv6 address (hex digits, ":" and the dots of an
+// embedded IPv4 address).
+constexpr std::string_view kV6Chars = "0123456789abcdefABCDEF:.";
 
 int HexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -41,10 +43,60 @@ bool Decode(std::string_view text, std::string& out, const char* what, std::stri
     return true;
 }
 
-bool StartsWithScheme(std::string_view text) {
-    if (text.size() < kScheme.size()) return false;
-    for (std::size_t i = 0; i < kScheme.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[i])) != kScheme[i]) return false;
+struct Scheme {
+    std::string_view prefix;
+    ftp::TFtpEncryption encryption;
+};
+constexpr Scheme kSchemes[] = {
+    {"ftp://", ftp::TFtpEncryption::Plain},
+    {"ftpes://", ftp::TFtpEncryption::ExplicitRequired},
+    {"ftps://", ftp::TFtpEncryption::Implicit},
+};
+
+// The scheme text begins with (letters in any case), or null.
+const Scheme* SchemeOf(std::string_view text) {
+    for (const Scheme& scheme : kSchemes) {
+        if (text.size() < scheme.prefix.size()) continue;
+        bool same = true;
+        for (std::size_t i = 0; i < scheme.prefix.size() && same; ++i)
+            same = std::tolower(static_cast<unsigned char>(text[i])) == scheme.prefix[i];
+        if (same) return &scheme;
+    }
+    return nullptr;
+}
+
+// The host and the position of the ':' before the port (npos: none) of "host[:port]" or
+// "[v6-address][:port]"; the brackets are not part of the host.
+bool SplitHostPort(std::string_view authority, std::string_view& host, std::size_t& colon,
+                   std::string& error) {
+    colon = std::string_view::npos;
+    if (!authority.empty() && authority.front() == '[') {
+        const std::size_t close = authority.find(']');
+        host =
+            close == std::string_view::npos ? std::string_view() : authority.substr(1, close - 1);
+        const bool portFollows = close != std::string_view::npos && close + 1 < authority.size();
+        if (close == std::string_view::npos ||
+            host.find_first_not_of(kV6Chars) != std::string_view::npos ||
+            host.find(':') == std::string_view::npos ||
+            (portFollows && authority[close + 1] != ':')) {
+            error = "bad host \"" + std::string(authority) + "\"";
+            return false;
+        }
+        if (portFollows) colon = close + 1;
+        return true;
+    }
+    colon = authority.find(':');
+    host = authority.substr(0, colon);
+    if (host.empty()) {
+        error = "the URL names no host";
+        return false;
+    }
+    for (char c : host) {
+        if (c == '%' || c == '[' || c == ']' || std::isspace(static_cast<unsigned char>(c)) ||
+            std::iscntrl(static_cast<unsigned char>(c))) {
+            error = "bad host \"" + std::string(host) + "\"";
+            return false;
+        }
     }
     return true;
 }
@@ -81,11 +133,13 @@ std::string FtpUrl::FileName() const {
 
 bool ParseFtpUrl(std::string_view text, FtpUrl& url, std::string& error) {
     url = FtpUrl{};
-    if (!StartsWithScheme(text)) {
-        error = "not an ftp:// URL";
+    const Scheme* scheme = SchemeOf(text);
+    if (scheme == nullptr) {
+        error = "not an ftp://, ftpes:// or ftps:// URL";
         return false;
     }
-    text.remove_prefix(kScheme.size());
+    text.remove_prefix(scheme->prefix.size());
+    url.Encryption = scheme->encryption;
     const std::size_t pathStart = text.find('/');
     std::string_view authority = text.substr(0, pathStart);
     const std::string_view path =
@@ -102,23 +156,15 @@ bool ParseFtpUrl(std::string_view text, FtpUrl& url, std::string& error) {
             !Decode(userInfo.substr(colon + 1), url.Password, "password", error))
             return false;
     }
-    const std::size_t colon = authority.find(':');
-    const std::string_view host = authority.substr(0, colon);
-    if (host.empty()) {
-        error = "the URL names no host";
-        return false;
-    }
-    for (char c : host) {
-        if (c == '%' || c == '[' || std::isspace(static_cast<unsigned char>(c)) ||
-            std::iscntrl(static_cast<unsigned char>(c))) {
-            error = "bad host \"" + std::string(host) + "\"";
-            return false;
-        }
-    }
+    std::string_view host;
+    std::size_t colon = std::string_view::npos;
+    if (!SplitHostPort(authority, host, colon, error)) return false;
     url.Host = host;
-    url.Port = kDefaultFtpPort;
-    if (colon != std::string_view::npos && !ParsePort(authority.substr(colon + 1), url.Port, error))
-        return false;
+    url.Port = url.Encryption == ftp::TFtpEncryption::Implicit
+                   ? std::to_string(ftp::kImplicitFtpsPort)
+                   : kDefaultFtpPort;
+    url.PortGiven = colon != std::string_view::npos;
+    if (url.PortGiven && !ParsePort(authority.substr(colon + 1), url.Port, error)) return false;
     if (!Decode(path, url.Path, "path", error)) return false;
     if (url.User.empty()) {
         url.User = kAnonymousUser;

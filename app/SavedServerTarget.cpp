@@ -47,7 +47,13 @@ bool SavedServerToTarget(const TFTPServerInfo& record, std::string_view path,
     target = SavedServerTarget{};
     FtpUrl& url = target.Url;
     url.Host = s.Server;
-    url.Port = s.Port.empty() ? kDefaultFtpPort : s.Port;
+    if (s.Encryption <= static_cast<std::uint8_t>(ftp::TFtpEncryption::ExplicitIfAvailable))
+        url.Encryption = static_cast<ftp::TFtpEncryption>(s.Encryption);
+    url.PortGiven = !s.Port.empty();
+    url.Port = url.PortGiven ? s.Port
+               : url.Encryption == ftp::TFtpEncryption::Implicit
+                   ? std::to_string(ftp::kImplicitFtpsPort)
+                   : kDefaultFtpPort;
     if (s.Anonymous != 0) {
         url.User = kAnonymousUser;
         url.Password = s.EMail;

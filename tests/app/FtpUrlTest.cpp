@@ -31,6 +31,10 @@ TEST(FtpUrl, ReadsEveryPart) {
         {"ftp://u:p@ss@h/", "u", "p@ss", "h", "21", "/"},
         {"ftp://u:@h/", "u", "", "h", "21", "/"},
         {"ftp://h/100%25", "anonymous", kAnonymousPassword, "h", "21", "/100%"},
+        // IPv6 addresses stand in brackets, which are not part of the host.
+        {"ftp://[::1]:2121/path", "anonymous", kAnonymousPassword, "::1", "2121", "/path"},
+        {"ftp://u:p@[::1]/", "u", "p", "::1", "21", "/"},
+        {"ftp://[::ffff:127.0.0.1]", "anonymous", kAnonymousPassword, "::ffff:127.0.0.1", "21", ""},
     };
     for (const GoodUrl& c : cases) {
         FtpUrl url;
@@ -44,14 +48,46 @@ TEST(FtpUrl, ReadsEveryPart) {
     }
 }
 
+TEST(FtpUrl, SchemesChooseTheEncryption) {
+    struct Case {
+        const char* text;
+        ftp::TFtpEncryption encryption;
+        const char* port;
+        bool portGiven;
+    };
+    const Case cases[] = {
+        {"ftp://h/", ftp::TFtpEncryption::Plain, "21", false},
+        {"ftpes://h/", ftp::TFtpEncryption::ExplicitRequired, "21", false},
+        {"FTPES://h:2121/", ftp::TFtpEncryption::ExplicitRequired, "2121", true},
+        {"ftps://h/", ftp::TFtpEncryption::Implicit, "990", false},
+        {"ftps://h:21/", ftp::TFtpEncryption::Implicit, "21", true},
+    };
+    for (const Case& c : cases) {
+        FtpUrl url;
+        std::string error;
+        ASSERT_TRUE(ParseFtpUrl(c.text, url, error)) << c.text << ": " << error;
+        EXPECT_EQ(url.Encryption, c.encryption) << c.text;
+        EXPECT_EQ(url.Port, c.port) << c.text;
+        EXPECT_EQ(url.PortGiven, c.portGiven) << c.text;
+    }
+}
+
 TEST(FtpUrl, RefusesWhatCannotBeSentOrReached) {
     const char* cases[] = {
         "http://h/",
         "ftp:/h/",
+        "sftp://h/",
+        "ftpe://h/",
         "h/x",
         "ftp://",
         "ftp:///x",
         "ftp://u@/x",
+        "ftp://[::1/x",
+        "ftp://[::1]2121/x",
+        "ftp://[]/x",
+        "ftp://[host]/x",
+        "ftp://[::1]:99999/x",
+        "ftp://::1/x",
         "ftp://h:/x",
         "ftp://h:0/",
         "ftp://h:65536/",
@@ -62,7 +98,6 @@ TEST(FtpUrl, RefusesWhatCannotBeSentOrReached) {
         "ftp://u%0A:p@h/",
         "ftp://u:p%00@h/",
         "ftp://h%41/",
-        "ftp://[::1]/",
         "ftp://h h/",
     };
     for (const char* text : cases) {
