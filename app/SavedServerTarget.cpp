@@ -47,8 +47,11 @@ bool SavedServerToTarget(const TFTPServerInfo& record, std::string_view path,
     target = SavedServerTarget{};
     FtpUrl& url = target.Url;
     url.Host = s.Server;
-    if (s.Encryption <= static_cast<std::uint8_t>(ftp::TFtpEncryption::ExplicitIfAvailable))
-        url.Encryption = static_cast<ftp::TFtpEncryption>(s.Encryption);
+    // A value this program does not know asks for TLS, as the window does: never the clear.
+    url.Encryption =
+        s.Encryption <= static_cast<std::uint8_t>(ftp::TFtpEncryption::ExplicitIfAvailable)
+            ? static_cast<ftp::TFtpEncryption>(s.Encryption)
+            : ftp::TFtpEncryption::ExplicitRequired;
     url.PortGiven = !s.Port.empty();
     url.Port = url.PortGiven ? s.Port
                : url.Encryption == ftp::TFtpEncryption::Implicit

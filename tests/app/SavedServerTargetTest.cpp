@@ -118,6 +118,29 @@ TEST(SavedServerTarget, ARecordGivesTheAddressLoginAndFolderTheWindowWouldUse) {
          "",
          {"kim", "", "host1", "21", "/pub/"},
          true},
+        {"explicit TLS required",
+         [](TFTPServerInfo& s) { s.Encryption = 1; },
+         "",
+         {"kim", "pw", "host1", "21", "/pub/", true, ftp::TFtpEncryption::ExplicitRequired},
+         false},
+        {"implicit TLS without a port: 990",
+         [](TFTPServerInfo& s) {
+             s.Encryption = 2;
+             s.Port = "";
+         },
+         "",
+         {"kim", "pw", "host1", "990", "/pub/", false, ftp::TFtpEncryption::Implicit},
+         false},
+        {"explicit TLS if available",
+         [](TFTPServerInfo& s) { s.Encryption = 3; },
+         "",
+         {"kim", "pw", "host1", "21", "/pub/", true, ftp::TFtpEncryption::ExplicitIfAvailable},
+         false},
+        {"an Encryption value from a newer program: TLS, never the clear",
+         [](TFTPServerInfo& s) { s.Encryption = 9; },
+         "",
+         {"kim", "pw", "host1", "21", "/pub/", true, ftp::TFtpEncryption::ExplicitRequired},
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -134,6 +157,7 @@ TEST(SavedServerTarget, ARecordGivesTheAddressLoginAndFolderTheWindowWouldUse) {
         EXPECT_EQ(target.Url.Host, c.url.Host);
         EXPECT_EQ(target.Url.Port, c.url.Port);
         EXPECT_EQ(target.Url.Path, c.url.Path);
+        EXPECT_EQ(target.Url.Encryption, c.url.Encryption);
         EXPECT_EQ(target.AskPassword, c.ask);
         EXPECT_TRUE(target.Passive);
         EXPECT_EQ(target.Answer, "1000000");
