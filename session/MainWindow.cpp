@@ -61,6 +61,18 @@ bool CreateFolders(const std::string& path) {
     return FolderExists(path);
 }
 
+// FTPView's double-click is detached while a command it started runs.
+struct TDblClickDetached {
+    explicit TDblClickDetached(TSessionCore& c) : core(c) {
+        core.SetFTPViewDblClickAttached(false);
+        core.SetFTPViewChangeAttached(false);
+    }
+    ~TDblClickDetached() { core.SetFTPViewDblClickAttached(true); }
+    TDblClickDetached(const TDblClickDetached&) = delete;
+    TDblClickDetached& operator=(const TDblClickDetached&) = delete;
+    TSessionCore& core;
+};
+
 }  // namespace
 
 T_Main::T_Main(TMainEnvironment env)
@@ -156,25 +168,24 @@ void T_Main::FTPViewDblClick() {
     RunFTPViewDblClick();
 }
 
-void T_Main::RunFTPViewDblClick() {
+bool T_Main::EngineTakesCommand() {
     switch (core_.Ftp1.State()) {
         case ftp::esAborting:
             core_.Ftp1.AbortSession();
             core_.ProcessMessages();
-            return;
+            return false;
         case ftp::esReady:
         case ftp::esBetweenSteps:
-            break;
+            return true;
         default:
             core_.ProcessMessages();
-            return;
+            return false;
     }
-    core_.SetFTPViewDblClickAttached(false);
-    core_.SetFTPViewChangeAttached(false);
-    struct Reattach {
-        TSessionCore& core;
-        ~Reattach() { core.SetFTPViewDblClickAttached(true); }
-    } reattach{core_};
+}
+
+void T_Main::RunFTPViewDblClick() {
+    if (!EngineTakesCommand()) return;
+    const TDblClickDetached detached(core_);
 
     if (!core_.State.ServerMode) {
         EnterSelectedDirectory();
@@ -186,7 +197,21 @@ void T_Main::RunFTPViewDblClick() {
     if (selected < 0) return;
     const int index = FindServer(c.Servers, c.FTPView.Row(static_cast<size_t>(selected)).Name);
     if (index < 0) return;
-    c.CurrentServer = c.Servers[static_cast<size_t>(index)];
+    ConnectTo(c.Servers[static_cast<size_t>(index)]);
+}
+
+bool T_Main::OpenServer(const TFTPServerInfo& server) {
+    TSessionCore& c = core_;
+    if (!c.State.ServerMode || c.Ftp1.Connected() || c.ScreenCursor() == TCursor::HourGlass)
+        return false;
+    if (!EngineTakesCommand()) return false;
+    const TDblClickDetached detached(core_);
+    return ConnectTo(server);
+}
+
+bool T_Main::ConnectTo(const TFTPServerInfo& server) {
+    TSessionCore& c = core_;
+    c.CurrentServer = server;
     TFTPServerInfo& s = c.CurrentServer;
     NormalizeServerAddress(s);
 
@@ -208,7 +233,7 @@ void T_Main::RunFTPViewDblClick() {
             q.ShowMaskBox = true;
             q.Masked = true;
             const std::optional<std::string> password = c.Dialogs().InputQuery(q);
-            if (!password) return;
+            if (!password) return false;
             f.SetPassWord(*password);
         }
     }
@@ -229,6 +254,7 @@ void T_Main::RunFTPViewDblClick() {
     userAbort_ = false;
     f.SetTimeout(0);
     StartConnect();
+    return true;
 }
 
 void T_Main::EnterSelectedDirectory() {

@@ -57,6 +57,10 @@ class T_Main {
     void FtpOptions1Click();
     void sbNewServerClick();
     void sbPropertiesClick();
+    // Opens a session to a server that need not be saved (quick connect), by the path a
+    // double-clicked saved server takes. False when none started: a session is open or under
+    // way, the engine is busy, or the password prompt was cancelled.
+    bool OpenServer(const TFTPServerInfo& server);
 
     // --- Engine and timer events (bound at construction) ---------------------------------
     void Ftp1SessionConnected(uint16_t error);
@@ -77,6 +81,10 @@ class T_Main {
   private:
     // FTPViewDblClick's work: open the selected server, or enter the selected directory.
     void RunFTPViewDblClick();
+    // The engine's state lets a command start (an abort under way is finished first).
+    bool EngineTakesCommand();
+    // The connect of a server's record: the address normalised, the login decided.
+    bool ConnectTo(const TFTPServerInfo& server);
     void EnterSelectedDirectory();
     void StartConnect();
     void RetryConnect();
