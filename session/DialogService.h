@@ -73,6 +73,12 @@ class TDialogService {
     virtual std::optional<std::string> ChooseFolder(const std::string& /*start*/) {
         return std::nullopt;
     }
+    // A file chooser for a file to write (an existing one asked about first), starting at
+    // `startName`; the path chosen, or nothing when cancelled.
+    virtual std::optional<std::string> ChooseSaveFile(const std::string& /*caption*/,
+                                                      const std::string& /*startName*/) {
+        return std::nullopt;
+    }
     virtual std::optional<TFontChoice> ChooseFont(const TFontChoice& /*start*/) {
         return std::nullopt;
     }

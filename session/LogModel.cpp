@@ -54,4 +54,14 @@ std::string TLogModel::Text() const {
     return out;
 }
 
+std::string TLogModel::Text(const std::vector<size_t>& indexes) const {
+    std::string out;
+    for (size_t i : indexes) {
+        if (i >= lines_.size()) continue;
+        out += lines_[i].Text;
+        out += '\n';
+    }
+    return out;
+}
+
 }  // namespace tarnwick::session

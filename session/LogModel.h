@@ -38,9 +38,12 @@ class TLogObserver {
     virtual void LogCleared() {}
 };
 
+// The lines the log memo keeps; the log file (SessionLog) keeps every line.
+inline constexpr size_t kMaxLogLines = 10000;
+
 class TLogModel {
   public:
-    static constexpr size_t kDefaultMaxLines = 20000;
+    static constexpr size_t kDefaultMaxLines = kMaxLogLines;
 
     explicit TLogModel(size_t maxLines = kDefaultMaxLines) : maxLines_(maxLines) {}
 
@@ -55,8 +58,11 @@ class TLogModel {
 
     void Append(std::string text);
     void Clear();
-    // All lines joined with LF (copy and save).
+    // All lines joined with LF (copy and save), each ending in LF.
     std::string Text() const;
+    // The lines at these indexes, in the order given, each ending in LF; indexes past the
+    // end are skipped.
+    std::string Text(const std::vector<size_t>& indexes) const;
 
   private:
     template <typename F>

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "session/ServerAddress.h"
+#include "session/WindowState.h"
 #include "settings/CommaText.h"
 #include "settings/SettingsFolder.h"
 
@@ -135,6 +136,8 @@ void T_Main::FormCreate() {
     CalibrateTimer();
     if (core_.Local.Directory().empty() && !core_.Local.SetDirectory(start))
         core_.Local.SetDirectory(HomeFolder());
+    // The folder the window was last closed in, while it exists.
+    RestoreLocalFolder(core_);
 }
 
 void T_Main::FormDestroy() {

@@ -35,6 +35,7 @@ class TScriptedDialogs : public TDialogService {
     std::deque<std::string> commandPicks;
     std::deque<std::optional<TFontChoice>> fontAnswers;
     std::deque<TCertificateAnswer> certificateAnswers;
+    std::deque<std::optional<std::string>> saveFileAnswers;
 
     std::vector<TInputQuery> inputsAsked;
     std::vector<TMessageQuery> messagesAsked;
@@ -43,6 +44,7 @@ class TScriptedDialogs : public TDialogService {
     std::vector<TFontChoice> fontsAsked;
     std::vector<TTextFileView> textsViewed;
     std::vector<net::TCertificateInfo> certificatesAsked;
+    std::vector<std::string> saveFilesAsked;  // the start names
     int serverDialogs = 0;
     // What the last server dialog was given besides its record.
     std::string serverFolder;
@@ -89,6 +91,11 @@ class TScriptedDialogs : public TDialogService {
         return Take(fontAnswers, std::optional<TFontChoice>{});
     }
     void ViewText(const TTextFileView& view) override { textsViewed.push_back(view); }
+    std::optional<std::string> ChooseSaveFile(const std::string&,
+                                              const std::string& startName) override {
+        saveFilesAsked.push_back(startName);
+        return Take(saveFileAnswers, std::optional<std::string>{});
+    }
     TCertificateAnswer AskCertificate(const net::TCertificateInfo& certificate) override {
         certificatesAsked.push_back(certificate);
         return Take(certificateAnswers, TCertificateAnswer::Cancel);
