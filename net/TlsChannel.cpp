@@ -200,26 +200,43 @@ TTlsChannel::THandshake TTlsChannel::Handshake() {
 
 int TTlsChannel::Read(void* buffer, int size) {
     if (size <= 0) return 0;
-    ERR_clear_error();
-    const uint64_t receivesBefore = receives_;
-    const int n = SSL_read(ssl_, buffer, size);
+    // A read hands out one record at most (16 KiB): records are read until the buffer is
+    // full or the socket has no more, as a plain receive takes all that is there. A failure
+    // after some bytes shows again at the next read.
+    auto* bytes = static_cast<char*>(buffer);
+    int total = 0;
+    int n = 0;
+    bool waitedOnSocket = false;
+    while (total < size) {
+        ERR_clear_error();
+        const uint64_t receivesBefore = receives_;
+        n = SSL_read(ssl_, bytes + total, size - total);
+        if (receives_ != receivesBefore) waitedOnSocket = true;
+        if (n <= 0) break;
+        total += n;
+    }
     // The next read notification comes only after a receive on the socket: bytes handed
     // out from a record read earlier need one that takes nothing.
-    if (receives_ == receivesBefore) {
+    if (!waitedOnSocket) {
         char probe = 0;
         platform::SocketRecv(handle_, &probe, 1, MSG_PEEK);
     }
-    if (n > 0) return n;
-    const int reason = SSL_get_error(ssl_, n);
+    const int reason = n > 0 ? SSL_ERROR_NONE : SSL_get_error(ssl_, n);
+    // A peer that waits for the answer to its close_notify before it closes the connection
+    // (vsftpd after a download) gets it now, also when the alert came behind the last
+    // bytes: nothing else would make this side read again.
+    if (reason == SSL_ERROR_ZERO_RETURN && !peerClosed_) {
+        ERR_clear_error();
+        peerClosed_ = true;
+        Shutdown();
+    }
+    if (total > 0) {
+        ERR_clear_error();
+        return total;
+    }
     // close_notify, or the end of the stream without it: the peer has closed either way.
     if (reason == SSL_ERROR_ZERO_RETURN || (reason == SSL_ERROR_SYSCALL && ioError_ == 0)) {
         ERR_clear_error();
-        // A peer that waits for the answer to its close_notify before it closes the
-        // connection (vsftpd after a download) gets it now.
-        if (reason == SSL_ERROR_ZERO_RETURN) {
-            peerClosed_ = true;
-            Shutdown();
-        }
         return 0;
     }
     return Fail(n, kErrTlsProtocol);
