@@ -63,6 +63,7 @@ TMainWindow::TMainWindow(session::T_Main& main, QWidget* parent)
     ShowPathBox();
     ShowBusy();
     ShowLayout();
+    BuildLook();
 }
 
 TMainWindow::~TMainWindow() {
@@ -168,6 +169,7 @@ QWidget* TMainWindow::BuildRemotePane() {
     layout->addWidget(panel9_);
 
     auto* row = MakeChild<QWidget>(pane);
+    row->setObjectName("PanelPath");
     auto* rowLayout = MakeChild<QHBoxLayout>(row);
     rowLayout->setContentsMargins(0, 0, 0, 0);
     oneLevelUp_ = MakeChild<QToolButton>(row);
@@ -193,6 +195,7 @@ QWidget* TMainWindow::BuildRemotePane() {
     split->setObjectName("Splitter2");
     // The status line pnlFtpInfo sits under the remote list, above the log.
     auto* listed = MakeChild<QWidget>(split);
+    listed->setObjectName("PanelFiles");
     auto* listedLayout = MakeChild<QVBoxLayout>(listed);
     listedLayout->setContentsMargins(0, 0, 0, 0);
     ftpView_ = MakeChild<TPaneWidget>(listed, core_.FTPView);
@@ -225,7 +228,6 @@ void TMainWindow::Subscribe() {
     on(TChange::Busy, &TMainWindow::ShowBusy);
     on(TChange::Layout, &TMainWindow::ShowLayout);
     on(TChange::ViewStyle, &TMainWindow::ShowFont);
-    on(TChange::Session, &TMainWindow::ShowSession);
 }
 
 void TMainWindow::ShowTitle() {
@@ -275,12 +277,6 @@ void TMainWindow::ShowFont() {
         font.setFamily(QString::fromStdString(f.Name));
     ApplyPaneFont(*ftpView_, font, main_.PaneTools().PaneFont(core_.FTPView));
     ApplyPaneFont(*lvLoc_, font, main_.PaneTools().PaneFont(core_.lvLoc));
-}
-
-void TMainWindow::ShowSession() {
-    statusBar()->showMessage(core_.State.ServerMode
-                                 ? tr("Not connected")
-                                 : tr("Connected to %1").arg(Shown(core_.Ftp1.HostName())));
 }
 
 void TMainWindow::closeEvent(QCloseEvent* event) {

@@ -58,6 +58,9 @@ class TMainWindow : public QMainWindow {
     void BuildRemoteOps();
     // The lock in the status bar, shown while the session is encrypted.
     void BuildEncryption();
+    // The status bar's texts, the log's commands, the window state remembered between runs
+    // (ui/MainWindowLook.cpp).
+    void BuildLook();
     void Subscribe();
 
     void ShowTitle();
@@ -65,7 +68,6 @@ class TMainWindow : public QMainWindow {
     void ShowBusy();
     void ShowLayout();
     void ShowFont();
-    void ShowSession();
 
     session::T_Main& main_;
     session::TSessionCore& core_;

@@ -38,10 +38,6 @@ const std::string& Field(const TPaneRow& row, int column) {
 
 TPaneItemModel::TPaneItemModel(session::TPaneModel& pane, QObject* parent)
     : QAbstractTableModel(parent), pane_(pane) {
-    QStyle* style = QApplication::style();
-    folderIcon_ = QIcon::fromTheme("folder", style->standardIcon(QStyle::SP_DirIcon));
-    fileIcon_ = QIcon::fromTheme("text-x-generic", style->standardIcon(QStyle::SP_FileIcon));
-    serverIcon_ = QIcon::fromTheme("network-server", style->standardIcon(QStyle::SP_DriveNetIcon));
     pane_.AddObserver(this);
 }
 
@@ -66,9 +62,9 @@ QVariant TPaneItemModel::data(const QModelIndex& index, int role) const {
             return Shown(Field(row, index.column()));
         case Qt::DecorationRole:
             if (index.column() != kName) return {};
-            if (row.Picture == kPictureDirectory) return folderIcon_;
-            if (row.Picture == kPictureServer) return serverIcon_;
-            return fileIcon_;
+            if (row.Picture == kPictureDirectory) return icons_.Folder();
+            if (row.Picture == kPictureServer) return icons_.Server();
+            return icons_.File(Shown(row.Name));
         case Qt::TextAlignmentRole:
             if (index.column() == kSize)
                 return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "session/PaneModel.h"
+#include "ui/Icons.h"
 
 namespace tarnwick::ui {
 
@@ -61,9 +62,7 @@ class TPaneItemModel : public QAbstractTableModel, private session::TPaneObserve
     void PresentationChanged() override;
 
     session::TPaneModel& pane_;
-    QIcon folderIcon_;
-    QIcon fileIcon_;
-    QIcon serverIcon_;
+    TFileIcons icons_;
     TDropCheck canDrop_;
     TDrop drop_;
 };

@@ -1,6 +1,7 @@
 #include "ui/QtDialogService.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QMessageBox>
@@ -163,6 +164,16 @@ std::optional<std::string> TQtDialogService::ChooseFolder(const std::string& sta
     const QString folder = QFileDialog::getExistingDirectory(owner_, QString(), Shown(start));
     if (folder.isEmpty()) return std::nullopt;
     return folder.toStdString();
+}
+
+std::optional<std::string> TQtDialogService::ChooseSaveFile(const std::string& caption,
+                                                            const std::string& startName) {
+    QFileDialog dialog(owner_, Shown(caption), Shown(startName));
+    dialog.setObjectName("SaveFileDialog");
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return QFile::encodeName(dialog.selectedFiles().front()).toStdString();
 }
 
 std::optional<session::TFontChoice> TQtDialogService::ChooseFont(

@@ -24,6 +24,8 @@ class TQtDialogService : public session::TDialogService {
     std::optional<int> EditPermissions(const std::string& attributes) override;
     std::string PickCommand(TCommandList& commands) override;
     std::optional<std::string> ChooseFolder(const std::string& start) override;
+    std::optional<std::string> ChooseSaveFile(const std::string& caption,
+                                              const std::string& startName) override;
     std::optional<session::TFontChoice> ChooseFont(const session::TFontChoice& start) override;
     void ViewText(const session::TTextFileView& view) override;
     session::TCertificateAnswer AskCertificate(const net::TCertificateInfo& certificate) override;
