@@ -11,7 +11,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <memory>
+#include <optional>
 #include <string_view>
+
+#include "app/Demo.h"
+#include "app/DemoWindow.h"
+#include "app/TerminationSignals.h"
 
 #include "session/MainWindow.h"
 #include "settings/SettingsFolder.h"
@@ -23,10 +29,17 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: tarnwick [--version] [--help] [Qt options]\n"
+    "Usage: tarnwick [--version] [--help] [--demo [--screenshot FILE]] [Qt options]\n"
     "The two-pane FTP client. Saved servers, preferences and logs live in the settings\n"
     "folder: $TARNWICK_HOME, else $XDG_CONFIG_HOME/tarnwick (default ~/.config/tarnwick).\n"
     "The command-line client is tarnwick-cli.\n"
+    "--demo: a first look without a server of your own. Starts an FTP server on this\n"
+    "computer (127.0.0.1, Debian package python3-pyftpdlib) over a sample tree in a\n"
+    "temporary folder, and opens the window with a temporary settings folder holding one\n"
+    "saved server \"Local demo\". Your own settings are not touched; the server and both\n"
+    "folders go when the window closes.\n"
+    "--screenshot FILE (with --demo): opens \"Local demo\", writes a PNG of the window\n"
+    "once the listing is shown, and closes.\n"
     "Diagnostics: with TARNWICK_READY_FD=N set, the line \"ready\" is written to the open\n"
     "file descriptor N (above 2) once the window is shown, painted, and the event loop has\n"
     "gone idle.\n";
@@ -44,6 +57,9 @@ bool HasDisplay() {
     }
     return false;
 }
+
+constexpr int kScreenshotWidth = 1100;
+constexpr int kScreenshotHeight = 680;
 
 constexpr const char* kReadyFdVariable = "TARNWICK_READY_FD";
 constexpr std::string_view kReadyLine = "ready\n";
@@ -86,8 +102,18 @@ void ReportReadyWhenUsable(QWidget& window, int fd) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    bool demoWanted = false;
+    const char* screenshot = nullptr;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
+        if (arg == "--demo") demoWanted = true;
+        if (arg == "--screenshot") {
+            if (i + 1 >= argc) {
+                std::cerr << "tarnwick: --screenshot needs a file name\n";
+                return 2;
+            }
+            screenshot = argv[++i];
+        }
         if (arg == "--version") {
             std::cout << "Tarnwick " << TARNWICK_VERSION << '\n';
             return 0;
@@ -97,9 +123,26 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
+    if (screenshot != nullptr && !demoWanted) {
+        std::cerr << "tarnwick: --screenshot is for --demo\n";
+        return 2;
+    }
     if (!HasDisplay()) {
         std::cerr << kNoDisplay;
         return 1;
+    }
+    // The demo outlives the window and the session: it goes last, after they are closed.
+    std::optional<tarnwick::demo::TTerminationSignals> termination;
+    std::unique_ptr<tarnwick::demo::TDemo> demo;
+    if (demoWanted) {
+        termination.emplace();
+        demo = std::make_unique<tarnwick::demo::TDemo>(tarnwick::demo::InstalledServerScript());
+        if (!demo->Start()) {
+            std::cerr << demo->Failure();
+            return 1;
+        }
+        // Whatever asks for the settings folder in this process gets the demo's.
+        ::setenv("TARNWICK_HOME", demo->SettingsFolder().c_str(), 1);
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tarnwick");
@@ -109,7 +152,7 @@ int main(int argc, char** argv) {
 
     tarnwick::ui::TMainWindow* shown = nullptr;
     tarnwick::session::TMainEnvironment env;
-    env.SettingsFolder = tarnwick::SettingsFolder();
+    env.SettingsFolder = demo ? demo->SettingsFolder() : tarnwick::SettingsFolder();
     env.Dialogs = &dialogs;
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         env.ScreenWidth = screen->availableGeometry().width();
@@ -121,9 +164,16 @@ int main(int argc, char** argv) {
     shown = &window;
     dialogs.SetOwner(&window);
     main.FormCreate();
+    if (termination) tarnwick::demo::CloseOnSignals(window, *termination);
+    int shotStatus = 0;
+    if (screenshot != nullptr) window.resize(kScreenshotWidth, kScreenshotHeight);
     window.show();
+    if (screenshot != nullptr) {
+        tarnwick::demo::ScreenshotWhenListed(window, tarnwick::demo::kDemoServerName, screenshot,
+                                             shotStatus);
+    }
     ReportReadyWhenUsable(window, TakeReadyFd());
     const int status = QApplication::exec();
     shown = nullptr;
-    return status;
+    return status != 0 ? status : shotStatus;
 }
