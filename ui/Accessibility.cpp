@@ -69,6 +69,7 @@ constexpr TDescribed kByCaption[] = {
     {"commands", "Picks one of the saved commands"},
     {"do it", "Sends the command to the server"},
     {"up one level", "Goes up to the parent folder"},
+    {"refresh", "Lists the pane's folder again"},
     {"ok", "Accepts what the dialog shows"},
     {"cancel", "Closes the dialog and changes nothing"},
     {"help", "Shows what the dialog does"},
@@ -109,6 +110,144 @@ constexpr TDescribed kByName[] = {
     {"Transfer1", "Copying between the panes"},
     {"pmLocal", "Commands for the local pane's selection"},
     {"pmRemote", "Commands for the remote pane's selection"},
+    {"QuickConnectToolBar", "Connects to a server without saving it"},
+    {"QuickConnectBar", "Connects to a server without saving it"},
+    {"edQuickUser", "The user name to log in with; empty for an anonymous login"},
+    {"edQuickPassword", "The password of the user; it is never saved"},
+    {"edQuickPort", "The server's port; empty for the usual one"},
+    {"lblQuickProblem", "Why the server typed in cannot be connected to"},
+    {"StatusConnection", "Whether a server is connected, and which"},
+    // The one-line input dialog.
+    {"TInputForm", "Asks for one line of text"},
+    {"Prompt", "What the dialog asks for"},
+    {"Edit1", "The text asked for"},
+    {"MaskPassword", "Shows the text as stars while it is typed"},
+    // The server properties dialog.
+    {"TFFtpBase", "The properties of a saved server"},
+    {"NameEdt", "The name the server is listed under"},
+    {"ServerEdt", "The server's host name or address, or an ftp:// address"},
+    {"PortEdt", "The server's port; empty for the usual one"},
+    {"UserEdt", "The user name to log in with"},
+    {"PasswordEdt", "The password to log in with"},
+    {"AccountEdt", "The account some servers ask for after the password"},
+    {"EMailEdt", "The e-mail address sent as the password of an anonymous login"},
+    {"AnonymousCB", "Logs in as anonymous with the e-mail address as password"},
+    {"SavePasswordCB", "Keeps the password in the server list; else it is asked for"},
+    {"cbPv", "Opens data connections from this side (passive mode)"},
+    {"cbVH", "The server is a virtual host shared with others"},
+    {"cbMPsw", "Shows the password as stars"},
+    {"cbEncryption", "Whether and how the session is encrypted with TLS"},
+    {"RemoteDirEdt", "The remote folder the session starts in"},
+    {"LocalDir", "The local folder the session starts in"},
+    {"Browse", "Chooses the local folder"},
+    {"cbType", "How the server's listings are laid out"},
+    {"pnCustom", "A listing layout of your own: the word positions of each field"},
+    {"cbName", "The layout of your own to use"},
+    {"add", "Adds a listing layout of your own"},
+    {"edit", "Changes the listing layout chosen"},
+    {"eFName", "The word position of the file name"},
+    {"eFSize", "The word position of the size"},
+    {"eFDate", "The word position of the date"},
+    {"eFDate2", "The word position of the date's second part"},
+    {"eFTime", "The word position of the time"},
+    {"eFAttr", "The word position of the attributes"},
+    {"mDesc", "A note about the server"},
+    // The preferences dialog.
+    {"T_Options", "The program's preferences"},
+    {"tvPages", "The pages of the preferences"},
+    {"lbPage", "The page shown"},
+    {"pcPages", "The preferences of the page chosen"},
+    {"rgType", "How connections are made: directly or through a proxy"},
+    {"rgType0", "Connects to servers directly"},
+    {"rgType1", "Connects through an FTP proxy"},
+    {"rgType2", "Connects through a SOCKS 4 proxy"},
+    {"rgType3", "Connects through a SOCKS 4A proxy"},
+    {"rgType4", "Connects through a SOCKS 5 proxy"},
+    {"pnProxy", "The FTP proxy"},
+    {"eProxyServer", "The FTP proxy's host name or address"},
+    {"eProxyPort", "The FTP proxy's port"},
+    {"eProxyPsw", "The FTP proxy's password"},
+    {"cbProxyMask", "Shows the proxy's password as stars"},
+    {"pnSocks", "The SOCKS proxy"},
+    {"eSocksServer", "The SOCKS proxy's host name or address"},
+    {"eSocksPort", "The SOCKS proxy's port"},
+    {"eSocksPsw", "The SOCKS proxy's password"},
+    {"eSocksUC", "The user name for the SOCKS proxy"},
+    {"cbSocksMask", "Shows the SOCKS password as stars"},
+    {"cbFW", "Logs in through a firewall"},
+    {"gbFW", "How the firewall takes the login"},
+    {"eSimbol", "The character between user and host in a firewall login"},
+    {"rgMode", "How files are transferred when no rule decides"},
+    {"rgMode0", "Transfers files as text"},
+    {"rgMode1", "Transfers files as bytes"},
+    {"rgMode2", "Transfers files as text or bytes by their extension"},
+    {"lbExt", "The extensions of the files transferred as text"},
+    {"bAdd", "Adds an extension"},
+    {"bModify", "Changes the extension chosen"},
+    {"bRemove", "Removes the extension chosen"},
+    {"seTimeOut", "Seconds to wait for the server before giving up"},
+    {"seRetry", "How often a failed connect is tried again"},
+    {"cbAno", "Logs in anonymously with this e-mail address"},
+    {"eAno", "The e-mail address sent as the password of an anonymous login"},
+    {"cbPassive", "Opens data connections from this side (passive mode)"},
+    {"cbSync", "Waits for each command to finish"},
+    // The permissions dialog.
+    {"T_ChMod", "The permissions of a remote file"},
+    {"cb1", "Owner may read"},
+    {"cb2", "Owner may write"},
+    {"cb3", "Owner may execute"},
+    {"cb4", "Group may read"},
+    {"cb5", "Group may write"},
+    {"cb6", "Group may execute"},
+    {"cb7", "Others may read"},
+    {"cb8", "Others may write"},
+    {"cb9", "Others may execute"},
+    // The commands dialog.
+    {"T_FCmd", "The saved commands"},
+    {"eAl", "The name of the command"},
+    {"eCmd", "The command sent to the server"},
+    {"btAdd", "Saves the command under its name"},
+    {"btRemove", "Removes the command chosen"},
+    {"btSelect", "Sends the command chosen"},
+    {"btClose", "Closes the dialog"},
+    // The question about a file that exists.
+    {"TFReWrite", "Asks what to do with a file that exists already"},
+    {"re1", "The file that exists and the one that would replace it"},
+    {"Label1", "The question"},
+    {"ResumeBtn", "Goes on from the end of the file there"},
+    {"OverwriteBtn", "Replaces the file"},
+    {"AllBtn", "Replaces this file and every other one of the batch"},
+    {"SkipBtn", "Leaves the file as it is"},
+    {"SaveasBtn", "Writes the file under another name"},
+    // The certificate question.
+    {"TCertificateDialog", "Asks whether to trust a server's certificate"},
+    {"lblHeading", "Why the certificate could not be verified"},
+    {"lblAdvice", "What trusting the certificate means"},
+    {"edSubject", "Whom the certificate was issued to"},
+    {"edIssuer", "Who issued the certificate"},
+    {"edValidFrom", "When the certificate became valid"},
+    {"edValidUntil", "When the certificate stops being valid"},
+    {"edFingerprint", "The certificate's SHA-256 fingerprint, to compare with the server's"},
+    {"TrustAlwaysBtn", "Trusts this certificate for this server from now on"},
+    {"TrustThisTimeBtn", "Trusts this certificate until the window closes"},
+    {"MessageBox", "A message or a question"},
+    {"gbFW0", "Logs in to the firewall in its general way"},
+    {"gbFW1", "Logs in to the firewall, then names the server with SITE"},
+    {"gbFW2", "Sends USER with the user and the server's name to the firewall"},
+    {"gbFW3", "Logs in to the firewall, then sends USER with the user and the server's name"},
+    {"gbFW4", "Sends the firewall's login in USER, PASS and ACCT"},
+    {"gbFW5", "Logs in to the firewall, then names the server with OPEN"},
+    {"gbFW6", "A firewall login of your own"},
+};
+
+// The row and column buttons of the permissions dialog.
+constexpr TDescribed kPermissionButtons[] = {
+    {"SpeedButton3", "Checks or clears reading for everyone"},
+    {"SpeedButton4", "Checks or clears writing for everyone"},
+    {"SpeedButton5", "Checks or clears executing for everyone"},
+    {"SpeedButton6", "Checks or clears every permission of the owner"},
+    {"SpeedButton7", "Checks or clears every permission of the group"},
+    {"SpeedButton8", "Checks or clears every permission of the others"},
 };
 
 // Submenus by their caption: the same caption names a command elsewhere ("View").
@@ -129,6 +268,11 @@ constexpr TDescribed kNames[] = {
     {"PanelPath", "Remote path"},
     {"PanelFiles", "Remote files"},
     {"Panel17", "Command panel"},
+    {"LocalButtons", "Local pane commands"},
+    {"pmLocal", "Local pane menu"},
+    {"pmRemote", "Remote pane menu"},
+    {"StatusBar", "Status bar"},
+    {"pcPages", "Preferences page"},
     {"FTPView", "Remote files"},
     {"lvLoc", "Local files"},
 };
@@ -222,6 +366,9 @@ QString Describe(const QString& name, const QString& caption, const QString& sho
 
 void DescribeAction(QAction& a) {
     if (a.isSeparator()) return;
+    // A submenu's action is found by the submenu's name.
+    if (a.objectName().isEmpty() && a.menu() && !a.menu()->objectName().isEmpty())
+        a.setObjectName(a.menu()->objectName());
     if (a.statusTip().isEmpty()) {
         QString d = ByName(a.objectName());
         if (d.isEmpty() && a.menu()) d = SubmenuDescription(a.text());
@@ -250,6 +397,10 @@ void DescribeWidget(QWidget& w) {
         }
         QString d;
         if (auto* m = qobject_cast<QMenu*>(&w)) d = SubmenuDescription(m->title());
+        if (w.window() && w.window()->objectName() == "T_ChMod") {
+            static const QHash<QString, QString> buttons = MakeTable(kPermissionButtons);
+            if (d.isEmpty()) d = buttons.value(w.objectName());
+        }
         if (d.isEmpty())
             d = Describe(w.objectName(), caption, w.accessibleName(), w.toolTip(), statusTip);
         if (!d.isEmpty()) w.setAccessibleDescription(d);

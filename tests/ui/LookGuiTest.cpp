@@ -1,6 +1,7 @@
 // The window's look on screen, offscreen: its state saved on close and back at the next
 // start; the status bar after a connect to pyftpdlib; the log's Copy, Clear and Save; every
 // control of the window and of its dialogs named and described for assistive tools; icons.
+#include <QAbstractButton>
 #include <QAction>
 #include <QClipboard>
 #include <QComboBox>
@@ -9,10 +10,12 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QSet>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
+#include <QToolBar>
 #include <QTreeView>
 #include <filesystem>
 
@@ -94,8 +97,18 @@ bool QtInternal(const QObject& o) {
     for (const QObject* p = o.parent(); p; p = p->parent()) {
         if (qstrcmp(p->metaObject()->className(), "QComboBoxPrivateContainer") == 0) return true;
     }
-    // The toggle a toolbar offers for itself.
-    if (auto* a = qobject_cast<const QAction*>(&o); a && a->isSeparator()) return true;
+    // The menu bar's own menu for the menus that do not fit.
+    if (auto* m = qobject_cast<const QMenu*>(&o)) {
+        auto* bar = qobject_cast<const QMenuBar*>(m->parent());
+        if (bar && !bar->actions().contains(m->menuAction())) return true;
+    }
+    // Separators, and the toggle Qt gives a toolbar for itself.
+    if (auto* a = qobject_cast<const QAction*>(&o)) {
+        if (a->isSeparator()) return true;
+        if (auto* bar = qobject_cast<const QToolBar*>(a->parent());
+            bar && bar->toggleViewAction() == a)
+            return true;
+    }
     return false;
 }
 
@@ -106,9 +119,16 @@ QStringList Undescribed(QWidget& root) {
     widgets.prepend(&root);
     for (QWidget* w : widgets) {
         if (QtInternal(*w)) continue;
-        const QString what = QString("%1 (%2 in %3)")
-                                 .arg(w->objectName(), w->metaObject()->className(),
-                                      w->parent() ? w->parent()->objectName() : QString());
+        // Controls: what takes the focus or a click, and every part given a name of its own.
+        // Layout holders and the caption labels of fields are read as text.
+        const bool control = w->focusPolicy() != Qt::NoFocus || qobject_cast<QAbstractButton*>(w) ||
+                             qobject_cast<QMenu*>(w) || w->isWindow() || !w->objectName().isEmpty();
+        if (!control) continue;
+        const QString what =
+            QString("%1 (%2 in %3)")
+                .arg(w->objectName(), w->metaObject()->className(),
+                     w->parent() ? w->parent()->objectName() : QString()) +
+            (qobject_cast<QMenu*>(w) ? qobject_cast<QMenu*>(w)->title() : QString());
         if (w->objectName().isEmpty()) missing << "no object name: " + what;
         if (w->accessibleName().isEmpty()) missing << "no accessible name: " + what;
         if (w->accessibleDescription().isEmpty()) missing << "no description: " + what;
