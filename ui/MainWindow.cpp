@@ -56,6 +56,8 @@ TMainWindow::TMainWindow(session::T_Main& main, QWidget* parent)
     BuildRemoteOps();
     statusBar()->setObjectName("StatusBar");
     BuildEncryption();
+    BuildQuickConnect();
+    BuildKeys();
 
     Subscribe();
     binder_->ApplyAll();

@@ -58,6 +58,10 @@ class TMainWindow : public QMainWindow {
     void BuildRemoteOps();
     // The lock in the status bar, shown while the session is encrypted.
     void BuildEncryption();
+    // The pane keys, the keys shown in menus and tooltips, and the quick-connect bar
+    // (ui/MainWindowKeys.cpp).
+    void BuildKeys();
+    void BuildQuickConnect();
     // The status bar's texts, the log's commands, the window state remembered between runs
     // (ui/MainWindowLook.cpp).
     void BuildLook();

@@ -2,10 +2,8 @@
 // buttons, the Local menu and the pop-up over lvLoc), filters, selection tools, change case,
 // sorting, view styles and fonts of either pane, and the remote pane's status line.
 #include <QActionGroup>
-#include <QKeySequence>
 #include <QMenuBar>
 #include <QPointer>
-#include <QShortcut>
 #include <QStyle>
 #include <string_view>
 
@@ -137,43 +135,22 @@ void TMainWindow::BuildPaneMenus() {
     AddAction("Filter1", tr("&Filter..."), [&tools] { tools.Filter1Click(); });
     AddAction("Font1", tr("F&ont..."), [&tools] { tools.Font2Click(0); });
     AddAction("MenuItem18", tr("Line &up Icons"), [&tools] { tools.MenuItem18Click(); });
-    // The pop-up twins; their keys work while the list has the focus.
-    struct TKeyed {
+    // The pop-up twins (their keys, with those of both panes, in ui/MainWindowKeys.cpp).
+    struct TPopupItem {
         const char* name;
         const char* text;
-        QKeySequence key;
         std::function<void()> run;
     };
-    const TKeyed keyed[] = {
-        {"MenuItem4", "Make Directory...", QKeySequence(Qt::Key_F7),
-         [&local] { local.sbMkd1Click(); }},
-        {"MenuItem7", "Rename...", QKeySequence(Qt::Key_F2), [&local] { local.sbRen1Click(); }},
-        {"MenuItem8", "Delete...", QKeySequence(QKeySequence::Delete),
-         [&local] { local.sbDel1Click(); }},
-        {"ViewFile3", "View File", QKeySequence(Qt::Key_F3), [&local] { local.Viewfile2Click(); }},
-        {"RunApplication1", "Run Application", QKeySequence(), [&local] { local.sbRunClick(); }},
-        {"Filter2", "Filter...", QKeySequence(), [&tools] { tools.Filter1Click(); }},
-        {"Font2", "Font...", QKeySequence(), [&tools] { tools.Font2Click(0); }},
+    const TPopupItem popupItems[] = {
+        {"MenuItem4", "Make Directory...", [&local] { local.sbMkd1Click(); }},
+        {"MenuItem7", "Rename...", [&local] { local.sbRen1Click(); }},
+        {"MenuItem8", "Delete...", [&local] { local.sbDel1Click(); }},
+        {"ViewFile3", "View File", [&local] { local.Viewfile2Click(); }},
+        {"RunApplication1", "Run Application", [&local] { local.sbRunClick(); }},
+        {"Filter2", "Filter...", [&tools] { tools.Filter1Click(); }},
+        {"Font2", "Font...", [&tools] { tools.Font2Click(0); }},
     };
-    for (const TKeyed& k : keyed) {
-        QAction* a = AddAction(k.name, tr(k.text), k.run);
-        if (!k.key.isEmpty()) {
-            a->setShortcut(k.key);
-            a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-            lvLoc_->addAction(a);
-        }
-    }
-    session::TLocalPanel& panel = core_.Local;
-    // Backspace goes up a level, Enter into the folder, while the list has the focus.
-    const std::pair<QKeySequence, std::function<void()>> keys[] = {
-        {QKeySequence(Qt::Key_Backspace), [&panel] { panel.SpeedButton4Click(); }},
-        {QKeySequence(Qt::Key_Return), [&panel] { panel.lvLocDblClick(); }},
-        {QKeySequence(Qt::Key_Enter), [&panel] { panel.lvLocDblClick(); }}};
-    for (const auto& [key, run] : keys) {
-        auto* shortcut = MakeChild<QShortcut>(lvLoc_, key);
-        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
-        connect(shortcut, &QShortcut::activated, this, run);
-    }
+    for (const TPopupItem& item : popupItems) AddAction(item.name, tr(item.text), item.run);
 
     auto select = [&tools](int tag) { tools.All1Click(tag); };
     auto changeCase = [&local](int tag) { local.LargeCase1Click(tag); };

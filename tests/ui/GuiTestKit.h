@@ -5,6 +5,9 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QTest>
 #include <memory>
 #include <string>
@@ -20,6 +23,26 @@
 namespace tarnwick::ui::testkit {
 
 inline constexpr int kGuiDeadlineMs = 15000;
+
+// A drag over a pane's view and a drop on it, as the platform delivers them; true when the
+// view took the drop.
+inline bool DragAndDrop(TPaneWidget& target, const QMimeData& data) {
+    QWidget* viewport = target.CurrentView().viewport();
+    const QPoint at = viewport->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &enter);
+    QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &move);
+    if (!move.isAccepted()) return false;
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &drop);
+    return drop.isAccepted();
+}
+
+// The drag a pane starts for its selection.
+inline std::unique_ptr<QMimeData> DragFrom(TPaneWidget& source, int row) {
+    return std::unique_ptr<QMimeData>(source.Model().mimeData({source.Model().index(row, 0)}));
+}
 
 class TGuiWindow {
   public:

@@ -23,6 +23,8 @@ namespace {
 
 using tarnwick::testing::RandomBytes;
 using tarnwick::testing::ReadBytes;
+using testkit::DragAndDrop;
+using testkit::DragFrom;
 using testkit::kGuiDeadlineMs;
 using testkit::TGuiWindow;
 
@@ -49,26 +51,6 @@ struct TConnected {
     TGuiWindow w;
     testing::TempFolder local;
 };
-
-// A drag over a pane's view and a drop on it, as the platform delivers them; true when the
-// view took the drop.
-bool DragAndDrop(TPaneWidget& target, const QMimeData& data) {
-    QWidget* viewport = target.CurrentView().viewport();
-    const QPoint at = viewport->rect().center();
-    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(viewport, &enter);
-    QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(viewport, &move);
-    if (!move.isAccepted()) return false;
-    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(viewport, &drop);
-    return drop.isAccepted();
-}
-
-// The drag a pane starts for its selection.
-std::unique_ptr<QMimeData> DragFrom(TPaneWidget& source, int row) {
-    return std::unique_ptr<QMimeData>(source.Model().mimeData({source.Model().index(row, 0)}));
-}
 
 class TransferGuiTest : public QObject {
     Q_OBJECT
