@@ -1,11 +1,11 @@
 #include "app/TerminationSignals.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <iterator>
 
 namespace tarnwick::demo {
 namespace {
