@@ -28,6 +28,7 @@ constexpr const char* kNoHost = "Type the host name of the server to connect to.
 constexpr const char* kBadHost = "The host name is not valid.";
 constexpr const char* kBadPort = "The port must be a number from 1 to 65535.";
 constexpr const char* kSessionOpen = "Disconnect first: a session is open.";
+constexpr const char* kConnectUnderWay = "A connect is under way: stop it first.";
 constexpr const char* kHistoryNotSaved = "The quick-connect history could not be saved in ";
 
 bool SameTextNoCase(std::string_view a, std::string_view b) {
@@ -174,6 +175,8 @@ bool TQuickConnect::Connect() {
     TSessionCore& c = main_.Core();
     TQuickConnectRecord record = QuickConnectRecord(fields_, c.Options);
     if (!record.Server) return Refuse(record.Problem);
+    // A connect under way has the server list still showing.
+    if (c.State.ServerMode && c.Ftp1.State() != ftp::esReady) return Refuse(kConnectUnderWay);
     if (!c.State.ServerMode || c.Ftp1.Connected()) return Refuse(kSessionOpen);
     problem_.clear();
     if (!main_.OpenServer(*record.Server)) return false;
