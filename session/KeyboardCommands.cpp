@@ -43,11 +43,12 @@ bool SomethingToStop(T_Main& main) {
 
 bool RelistRemote(T_Main& main) {
     TSessionCore& c = main.Core();
+    // Nothing is read again while a request (a connect too) is running.
+    if (c.State.Busy || c.Ftp1.State() != ftp::esReady) return false;
     if (c.State.ServerMode) {
         c.LoadServerList();
         return true;
     }
-    if (c.State.Busy || c.Ftp1.State() != ftp::esReady) return false;
     c.Ftp1.SetHostFileName("");
     c.ListCurrentDir();
     return true;

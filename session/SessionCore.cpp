@@ -12,6 +12,8 @@ namespace tarnwick::session {
 namespace {
 
 constexpr const char* kErrorPrefix = "Error ";
+// What the engine says of a request it cannot take now.
+constexpr const char* kEngineNotReady = "FTP component not ready";
 
 std::unique_ptr<TTimerSource> NewTimerSource(const TMainEnvironment& env) {
     return env.Timers ? env.Timers() : std::make_unique<TLoopTimerSource>();
@@ -162,6 +164,12 @@ bool TSessionCore::TypeBinary() {
 }
 
 void TSessionCore::ListCurrentDir() {
+    // A request still running keeps its file names (a rename's RNTO target is LocalFileName):
+    // the listing is refused as the engine would refuse it, before anything is changed.
+    if (Ftp1.State() != ftp::esReady && Ftp1.State() != ftp::esBetweenSteps) {
+        WriteLog(std::string(kErrorPrefix) + kEngineNotReady);
+        return;
+    }
     Ftp1.SetLocalFileName(listingFile_);
     if (Ftp1.Binary()) TypeAscii();
     StartRequest(TreeListingIsMachine() ? &ftp::TCustomFtpCli::MlsdAsync

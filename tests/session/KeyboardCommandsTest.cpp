@@ -1,6 +1,7 @@
 // The pane keys without widgets: a command whose control is greyed out does nothing, Stop
 // acts only on something running (here a connect to a server that never greets, which quick
-// connect will not start a second one beside), and reading the remote pane again in server
+// connect will not start a second one beside, and a listing asked for then leaves the running
+// request's file names alone), and reading the remote pane again in server
 // mode reloads the saved servers.
 #include "session/KeyboardCommands.h"
 
@@ -65,6 +66,12 @@ TEST_F(KeyboardCommandsTest, EscapeStopsAConnectUnderWayThatQuickConnectWillNotD
     ASSERT_NE(Core().Ftp1.State(), ftp::esReady);
     EXPECT_FALSE(quick.Connect());
     EXPECT_EQ(quick.Problem(), "A connect is under way: stop it first.");
+    // Reading the pane again now is refused and leaves the running request's names alone.
+    Core().Ftp1.SetLocalFileName("kept");
+    EXPECT_FALSE(RunKeyCommand(*main, TKeyCommand::Relist, TPaneSide::Remote));
+    Core().ListCurrentDir();
+    EXPECT_EQ(Core().Ftp1.LocalFileName(), "kept");
+    EXPECT_TRUE(Logged("Error FTP component not ready"));
 
     EXPECT_TRUE(RunKeyCommand(*main, TKeyCommand::StopTransfer, TPaneSide::Local));
     EXPECT_TRUE(WaitServerMode());
