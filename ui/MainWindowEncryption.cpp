@@ -19,8 +19,10 @@ constexpr qreal kShackleWidth = 0.5;  // of the lock's width
 constexpr qreal kBodyTop = 0.45;      // of its height
 constexpr qreal kStroke = 0.12;       // of its width
 
-QPixmap LockPicture(int size, const QColor& color) {
-    QPixmap picture(size, size);
+// Drawn in device pixels, so that it stays sharp on a screen that scales.
+QPixmap LockPicture(int size, const QColor& color, qreal devicePixelRatio) {
+    QPixmap picture(QSize(size, size) * devicePixelRatio);
+    picture.setDevicePixelRatio(devicePixelRatio);
     picture.fill(Qt::transparent);
     QPainter painter(&picture);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -48,7 +50,8 @@ void TMainWindow::BuildEncryption() {
     lock->setAccessibleName(tr("Encrypted"));
     lock->setToolTip(tr("The session is encrypted (TLS)"));
     const int size = lock->fontMetrics().height();
-    lock->setPixmap(LockPicture(size, lock->palette().color(QPalette::WindowText)));
+    lock->setPixmap(
+        LockPicture(size, lock->palette().color(QPalette::WindowText), lock->devicePixelRatioF()));
     statusBar()->addPermanentWidget(lock);
     binder_->Bind(lock);
 }

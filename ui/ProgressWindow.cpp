@@ -52,14 +52,18 @@ void TProgressPaintBox::paintEvent(QPaintEvent*) {
     const dialogs::TPicturePlace at = dialogs::TProgress::PlaceOf(frame_, width(), height());
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    const QColor ink = sending_ ? QColor(0x20, 0x60, 0xC0) : QColor(0x20, 0x90, 0x40);
+    // Paper and ink from the palette, so that the sheet reads on a dark one too; sending
+    // and receiving keep their own ink.
+    const QPalette& colours = palette();
+    const QColor ink =
+        sending_ ? colours.color(QPalette::Highlight) : colours.color(QPalette::Link);
     QPolygon sheet;
     sheet << QPoint(at.X, at.Y) << QPoint(at.X + kPictureWidth - kFoldSize, at.Y)
           << QPoint(at.X + kPictureWidth, at.Y + kFoldSize)
           << QPoint(at.X + kPictureWidth, at.Y + kPictureHeight)
           << QPoint(at.X, at.Y + kPictureHeight);
     p.setPen(ink);
-    p.setBrush(Qt::white);
+    p.setBrush(colours.color(QPalette::Base));
     p.drawPolygon(sheet);
     for (int line = 1; line <= 3; ++line) {
         const int y = at.Y + line * kPictureHeight / 4;
