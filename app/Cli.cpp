@@ -316,6 +316,11 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
            const PasswordPrompt& askForPassword) {
     if (args.empty()) return BadUsage(err);
     const std::string& command = args[0];
+    // Asked for, the usage is the answer: on standard output, and no failure.
+    if (args.size() == 1 && (command == "--help" || command == "-h")) {
+        out << UsageText();
+        return kExitOk;
+    }
     std::vector<std::string> rest(args.begin() + 1, args.end());
     if (command == "sites") {
         if (rest.empty()) return ListSites(SitesFormat::kUrls, out, err);

@@ -88,6 +88,14 @@ TEST_F(CliTest, BadUsageExitsTwoWithTheUsage) {
     }
 }
 
+TEST_F(CliTest, HelpAskedForPrintsTheUsageAndSucceeds) {
+    for (const char* option : {"--help", "-h"}) {
+        EXPECT_EQ(Run({option}), kExitOk) << option;
+        EXPECT_EQ(out_.str(), UsageText()) << option;
+        EXPECT_EQ(err_.str(), "") << option;
+    }
+}
+
 TEST_F(CliTest, BadTransferUsageExitsTwoWithTheReasonAndTheUsage) {
     const std::vector<std::vector<std::string>> cases = {
         {"ls"},
