@@ -3,12 +3,14 @@
 // command box or a quick-connect field is being typed in), Escape for Stop Transfer across the
 // window, the keys shown in the menus and tooltips of the buttons and items that run the same
 // commands, and the quick-connect bar above the panes.
+#include <QEvent>
 #include <QKeySequence>
 #include <QMenu>
 #include <QShortcut>
 #include <QToolBar>
 #include <QToolButton>
 #include <string>
+#include <utility>
 
 #include "session/KeyboardCommands.h"
 #include "ui/MainWindow.h"
@@ -49,6 +51,27 @@ constexpr TKeyCommand kCommands[] = {
     TKeyCommand::Rename,      TKeyCommand::Delete,      TKeyCommand::SelectAll,
     TKeyCommand::Relist,      TKeyCommand::StopTransfer};
 
+// While a modal dialog blocks the window, its keys are off: the shortcut map looks at the
+// focus widget, which on some platforms stays in the blocked window, and would take the Return
+// or Backspace meant for the dialog's fields.
+class TBlockedWindowKeys : public QObject {
+  public:
+    TBlockedWindowKeys(QList<QShortcut*> keys, QObject* window)
+        : QObject(window), keys_(std::move(keys)) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::WindowBlocked || event->type() == QEvent::WindowUnblocked) {
+            const bool enabled = event->type() == QEvent::WindowUnblocked;
+            for (QShortcut* key : keys_) key->setEnabled(enabled);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    QList<QShortcut*> keys_;
+};
+
 }  // namespace
 
 void TMainWindow::BuildKeys() {
@@ -65,6 +88,7 @@ void TMainWindow::BuildKeys() {
     if (auto* menu = findChild<QMenu*>("Remote1")) menu->addAction(remoteRefresh);
 
     // The pane keys: shortcuts of each pane's widget, for the focus inside it.
+    QList<QShortcut*> windowKeys;
     const std::pair<TPaneWidget*, TPaneSide> panes[] = {{lvLoc_, TPaneSide::Local},
                                                         {ftpView_, TPaneSide::Remote}};
     for (const session::TKeyBinding& b : session::kPaneKeys) {
@@ -77,6 +101,7 @@ void TMainWindow::BuildKeys() {
                 shortcut->key().toString(QKeySequence::PortableText));
             connect(shortcut, &QShortcut::activated, this,
                     [&m, command = b.Command, side] { session::RunKeyCommand(m, command, side); });
+            windowKeys << shortcut;
         }
     }
     // Escape stops a transfer wherever the focus is in the window (it means nothing in a
@@ -87,7 +112,9 @@ void TMainWindow::BuildKeys() {
         stop->setObjectName("StopKey");
         connect(stop, &QShortcut::activated, this,
                 [&m] { session::RunKeyCommand(m, TKeyCommand::StopTransfer, TPaneSide::Remote); });
+        windowKeys << stop;
     }
+    installEventFilter(MakeChild<TBlockedWindowKeys>(this, windowKeys));
 
     // The keys shown: in the menus (as the items' shortcuts, active only while their own
     // menu has the focus, so they never compete with the panes' keys) and in the tooltips.
