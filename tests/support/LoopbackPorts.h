@@ -88,4 +88,17 @@ inline bool ReadableWithin(int fd, int waitMs) {
     return ::poll(&p, 1, waitMs) > 0;
 }
 
+// Whether this machine has the IPv6 loopback ::1 to listen on (tests over IPv6 skip
+// without it).
+inline bool IPv6LoopbackAvailable() {
+    const int fd = ::socket(AF_INET6, SOCK_STREAM, 0);
+    if (fd < 0) return false;
+    sockaddr_in6 addr{};
+    addr.sin6_family = AF_INET6;
+    addr.sin6_addr = in6addr_loopback;
+    const bool ok = ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0;
+    ::close(fd);
+    return ok;
+}
+
 }  // namespace tarnwick::testing
