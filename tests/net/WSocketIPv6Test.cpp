@@ -2,12 +2,15 @@
 // family and address texts of a connected socket, and a connect that moves on to the next
 // address of a name when one is refused.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
 
 #include "net/WSocket.h"
 #include "platform/ErrorCodes.h"
+#include "platform/TickCount.h"
 #include "tests/net/SocketTestKit.h"
 #include "tests/support/FakeNameService.h"
 #include "tests/support/LoopbackPorts.h"
@@ -118,10 +121,10 @@ TEST(IPv6Addresses, LocalAddrTakesIPv6TextsAndStillRefusesBadOnes) {
 
 // A listener on `addr` whose connections are adopted into `conn`.
 struct Listener {
-    explicit Listener(const std::string& addr) {
+    explicit Listener(const std::string& addr, const std::string& port = "0") {
         listener.SetProto("tcp");
         listener.SetAddr(addr);
-        listener.SetPort("0");
+        listener.SetPort(port);
         listener.Listen();
         listener.OnSessionAvailable = [this](TCustomWSocket*, uint16_t) {
             const TSocket h = listener.Accept();
@@ -269,6 +272,87 @@ TEST(AddressFallback, ANameWhoseFirstAddressRefusesConnectsToTheNextOne) {
         EXPECT_FALSE(log.Has("closed:0")) << log.Text();
         EXPECT_EQ(log.Count("connected:0"), 1);
     }
+}
+
+// A listener whose queue is full takes no more connections: a connect to it neither
+// succeeds nor fails until the system gives up.
+class FullListener {
+  public:
+    explicit FullListener(const char* address) {
+        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = platform::InetAddr(address);
+        socklen_t len = sizeof(addr);
+        if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), len) != 0 ||
+            ::listen(fd_, 0) != 0 ||
+            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+            return;
+        port_ = ntohs(addr.sin_port);
+        for (int& filler : fillers_) {
+            filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            ::connect(filler, reinterpret_cast<sockaddr*>(&addr), len);
+        }
+    }
+    ~FullListener() {
+        for (int filler : fillers_)
+            if (filler >= 0) ::close(filler);
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FullListener(const FullListener&) = delete;
+    FullListener& operator=(const FullListener&) = delete;
+    uint16_t Port() const { return port_; }
+
+  private:
+    int fd_ = -1;
+    uint16_t port_ = 0;
+    int fillers_[3] = {-1, -1, -1};
+};
+
+TEST(AddressFallback, AnAddressThatDoesNotAnswerInTimeGivesWayToTheNext) {
+    constexpr int kAttemptMs = 300;
+    FullListener silent("127.0.0.2");
+    ASSERT_NE(silent.Port(), 0);
+    Listener server("127.0.0.1", std::to_string(silent.Port()));
+    ASSERT_EQ(server.listener.State(), wsListening);
+
+    ScopedFakeNameService names;
+    names->AddHost("slow.test", {"127.0.0.2", "127.0.0.1"});
+    TWSocket client;
+    EventLog log;
+    log.Attach(client);
+    client.SetConnectAttemptTimeout(kAttemptMs);
+    client.SetProto("tcp");
+    client.SetAddr("slow.test");
+    client.SetPort(std::to_string(silent.Port()));
+    const uint64_t start = platform::GetTickCount();
+    client.Connect();
+    ASSERT_TRUE(PumpUntil([&] { return log.Has("connected:0"); })) << log.Text();
+    EXPECT_GE(platform::GetTickCount() - start, static_cast<uint64_t>(kAttemptMs - 20));
+    EXPECT_EQ(client.PeerAddr(), "127.0.0.1");
+    EXPECT_EQ(log.Count("state:wsClosed>wsOpened"), 1) << log.Text();
+}
+
+TEST(AddressFallback, AConnectClosedWhileWaitingTriesNoFurtherAddress) {
+    constexpr int kAttemptMs = 100;
+    FullListener silent("127.0.0.2");
+    ASSERT_NE(silent.Port(), 0);
+    Listener server("127.0.0.1", std::to_string(silent.Port()));
+    ScopedFakeNameService names;
+    names->AddHost("slow.test", {"127.0.0.2", "127.0.0.1"});
+    TWSocket client;
+    EventLog log;
+    log.Attach(client);
+    client.SetConnectAttemptTimeout(kAttemptMs);
+    client.SetProto("tcp");
+    client.SetAddr("slow.test");
+    client.SetPort(std::to_string(silent.Port()));
+    client.Connect();
+    client.Close();
+    log.Clear();
+    PumpFor(3 * kAttemptMs);
+    EXPECT_TRUE(log.entries.empty()) << log.Text();
+    EXPECT_EQ(server.conn.State(), wsClosed);
 }
 
 TEST(AddressFallback, WhenEveryAddressRefusesTheLastRefusalIsReportedOnce) {
