@@ -233,6 +233,8 @@ class TCustomWSocket {
     void ClearSendQueue() { sendQueue_.Clear(); }
     void QueueOutgoing(const void* data, int len) { sendQueue_.QueueOutgoing(data, len); }
     bool Destroying() const { return destroying_; }
+    // The addresses to try after Addr that came with the last lookup (see Connect).
+    const std::vector<std::string>& AddrFallbacks() const { return addrFallbacks_; }
     // Posts a message to the socket's own queue (deferred work of the socket itself).
     void PostToSelf(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
         loop_->Post(window_, msg, wParam, lParam);

@@ -133,10 +133,18 @@ void TCustomSocksWSocket::Connect() {
         return;
     }
     // A SOCKS 4 request holds a 4-byte address (and 4A's name would make the proxy look up
-    // an address text): neither can carry an IPv6 destination.
+    // an address text): neither can carry an IPv6 destination. When Addr is the first result
+    // of a lookup, an IPv4 address among the others serves SOCKS 4.
+    socks4Destination_ = Addr();
     if (LevelIs4() && platform::IsIPv6Literal(Addr())) {
-        SignalError("SOCKS " + socksLevel_ + " cannot reach an IPv6 address");
-        return;
+        const auto& others = AddrFallbacks();
+        const auto v4 = std::find_if(others.begin(), others.end(),
+                                     [](const std::string& a) { return IsDottedQuad(a); });
+        if (socksLevel_ != "4" || v4 == others.end()) {
+            SignalError("SOCKS " + socksLevel_ + " cannot reach an IPv6 address");
+            return;
+        }
+        socks4Destination_ = *v4;
     }
     // The proxy's port and address take the place of the destination's in the address the
     // base connects to. When the base gives up before opening a handle, they are dropped
@@ -406,7 +414,7 @@ void TCustomSocksWSocket::SendConnectRequest() {
         uint32_t address = htonl(kSocks4AMarkAddress);
         if (!is4A) {
             try {
-                address = WSocketResolveHost(host);  // may block on the name service
+                address = WSocketResolveHost(socks4Destination_);  // may block on the name service
             } catch (const std::exception& e) {
                 const bool socketError = dynamic_cast<const ESocketException*>(&e) != nullptr;
                 NotifySocksError(

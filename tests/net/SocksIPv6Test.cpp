@@ -92,5 +92,30 @@ TEST(SocksIPv6, Socks4And4ARefuseAnIPv6DestinationBeforeReachingTheProxy) {
     }
 }
 
+// The FTP engine looks the server up itself for SOCKS 4 and connects to the first result:
+// when that is an IPv6 address, an IPv4 address of the same lookup goes to the proxy.
+TEST(SocksIPv6, Socks4TakesAnIPv4AddressOfTheLookupWhenItsFirstIsIPv6) {
+    ScopedFakeNameService names;
+    names->AddHost("dual.test", {"::1", "10.0.0.5"});
+    ScriptedSocksServer proxy;
+    proxy.Expect(Bytes({4, 1, 0, 21, 10, 0, 0, 5, 0})).Send(Bytes({0, 90, 0, 21, 10, 0, 0, 5}));
+    proxy.Start();
+    SocksClient client;
+    client.sock.LookupHost("dual.test");
+    ASSERT_TRUE(testkit::PumpUntil([&] { return client.log.Has("dns:0"); }));
+    ASSERT_EQ(client.sock.DnsResult(), "::1");
+    client.Connect(proxy.PortText(), "4", client.sock.DnsResult(), "21");
+    ASSERT_TRUE(client.WaitConnected()) << client.log.Text();
+    EXPECT_TRUE(client.log.Has("connected:0")) << client.log.Text();
+    EXPECT_EQ(proxy.Mismatches(), std::vector<std::string>{});
+
+    names->AddHost("v6only.test", {"::1", "2001:db8::1"});
+    SocksClient v6only;
+    v6only.sock.LookupHost("v6only.test");
+    ASSERT_TRUE(testkit::PumpUntil([&] { return v6only.log.Has("dns:0"); }));
+    EXPECT_EQ(RaisedText([&] { v6only.Connect(proxy.PortText(), "4", "::1", "21"); }),
+              "SOCKS 4 cannot reach an IPv6 address");
+}
+
 }  // namespace
 }  // namespace tarnwick::net
