@@ -119,6 +119,11 @@ class TCustomFtpCli {
     bool Encrypted() const { return encrypted_; }
     bool Passive() const { return data_->Passive(); }
     void SetPassive(bool v);
+    // The command passive mode opens with on an IPv4 control connection: PASV, or EPSV with
+    // PASV once the server has answered EPSV with 500 or 502 (for the rest of the session).
+    // An IPv6 control connection always uses EPSV, and EPRT in active mode.
+    TFtpPassiveCommand PassiveCommand() const { return data_->PassiveCommand(); }
+    void SetPassiveCommand(TFtpPassiveCommand v) { data_->SetPassiveCommand(v); }
     // The SOCKS settings of both sockets. Writing one writes it into the control socket
     // and the data socket; the engine keeps the values and writes them again before every
     // connection it makes, since a socket forgets its SOCKS server, port and level when it
@@ -141,7 +146,7 @@ class TCustomFtpCli {
     const std::string& DirResult() const { return dirResult_; }
     int64_t ResumeAt() const { return resumeAt_; }
     void SetResumeAt(int64_t v) { resumeAt_ = v; }
-    // The last 227 reply received in passive mode.
+    // The last 227 reply received in passive mode (a 229 reply to EPSV is not kept here).
     const std::string& PasvReply() const { return data_->PasvReply(); }
     // Bytes moved by the last transfer, not counting its restart offset.
     int64_t ByteCount() const { return data_->Transfer().byteCount; }
@@ -417,6 +422,8 @@ class TCustomFtpCli {
     TFtpEncryption encryption_ = TFtpEncryption::Plain;
     bool encrypted_ = false;
     std::string loginResponse_;
+    // The request's error text before the data connection's preparing command went out.
+    std::string errorBeforePrepare_;
     std::shared_ptr<net::TTlsContext> tlsContext_;
     std::shared_ptr<net::TTlsSessionStore> tlsSessions_;
     FtpSocksSettings socks_;

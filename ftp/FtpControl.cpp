@@ -198,6 +198,7 @@ void TCustomFtpCli::OpenAsync() {
     requestResult_ = 0;
     encrypted_ = false;
     data_->Unprotect();
+    data_->NewSession();
     resolvedAddr_.clear();
     features_.clear();
     ChangeState(esResolving);

@@ -11,6 +11,10 @@ namespace tarnwick::ftp {
 namespace {
 
 constexpr int kReplyPassive = 227;
+constexpr int kReplyExtendedPassive = 229;
+constexpr int kReplyUnknownCommand = 500;
+constexpr int kReplyNotImplemented = 502;
+constexpr const char* kNoPeer = "error";  // PeerAddr of a socket without a peer
 constexpr int kActiveLingerSeconds = 10;
 
 }  // namespace
@@ -41,7 +45,57 @@ void TFtpDataConnection::Notify(const Notice& hook, const std::string& text) con
 }
 
 void TFtpDataConnection::TakePrepareReply(int statusCode, const std::string& text) {
-    if (passive_ && statusCode == kReplyPassive) pasvReply_ = text;
+    if (passive_ && statusCode == kReplyPassive) {
+        pasvReply_ = text;
+        passiveReply_ = text;
+        extended_ = false;
+    } else if (passive_ && statusCode == kReplyExtendedPassive) {
+        passiveReply_ = text;
+        extended_ = true;
+    }
+}
+
+bool TFtpDataConnection::ControlIsIPv6() const {
+    return control_.AddressFamily() == AF_INET6;
+}
+
+bool TFtpDataConnection::UseEpsv() const {
+    return ControlIsIPv6() || (passiveCommand_ == TFtpPassiveCommand::Epsv && !epsvRefused_);
+}
+
+std::string TFtpDataConnection::Prepare(std::string& problem) {
+    if (!passive_) return Listen(problem);
+    extended_ = UseEpsv();
+    return extended_ ? "EPSV" : "PASV";
+}
+
+bool TFtpDataConnection::FallBackToPasv(int statusCode) {
+    if (!passive_ || !extended_ || ControlIsIPv6()) return false;
+    if (statusCode != kReplyUnknownCommand && statusCode != kReplyNotImplemented) return false;
+    epsvRefused_ = true;
+    extended_ = false;
+    return true;
+}
+
+std::string TFtpDataConnection::PassiveReplyProblem(int statusCode, const std::string& text) const {
+    uint16_t port = 0;
+    if (extended_) {
+        if (statusCode != kReplyExtendedPassive) return "EPSV answered without a 229 reply: ";
+        const std::string problem = ParseEpsvPort(text, port);
+        return problem.empty() ? problem : "EPSV reply unusable (" + problem + "): ";
+    }
+    if (statusCode != kReplyPassive) return "PASV answered without a 227 reply: ";
+    if (!ParsePasvPort(text, port) || port == 0)
+        return "PASV reply without six numbers in parentheses: ";
+    return {};
+}
+
+std::string TFtpDataConnection::PeerAddressText() const {
+    // Through SOCKS the peer is the proxy; the proxy connects to the name it was given.
+    if (!control_.SocksServer().empty()) return control_.Addr();
+    // A name with several addresses may have been reached at a later one than the first.
+    const std::string peer = control_.PeerAddr();
+    return peer.empty() || peer == kNoPeer ? control_.Addr() : peer;
 }
 
 void TFtpDataConnection::Reset() {
@@ -65,6 +119,9 @@ void TFtpDataConnection::CloseIfOpen() {
 // ---- making the connection ---------------------------------------------------------------
 
 std::string TFtpDataConnection::Listen(std::string& problem) {
+    platform::SocketAddress localAddress;
+    if (control_.GetSockAddress(localAddress) == 0 && localAddress.IsIPv6())
+        return ListenIPv6(localAddress, problem);
     sockaddr_in local{};
     int len = sizeof(local);
     if (control_.GetSockName(local, len) != 0) {
@@ -100,15 +157,47 @@ std::string TFtpDataConnection::Listen(std::string& problem) {
     return PortCommandText(control_.Addr(), local.sin_addr, ntohs(bound.sin_port));
 }
 
+std::string TFtpDataConnection::ListenIPv6(const platform::SocketAddress& local,
+                                           std::string& problem) {
+    net::TWSocket& data = *socket_;
+    const std::string localText = platform::AddressText(local);
+    try {
+        data.SetLingerOnOff(net::wsLingerOn);
+        data.SetLingerTimeout(kActiveLingerSeconds);
+        data.SetAddr(localText);
+        data.Listen();
+    } catch (const std::exception& e) {
+        CloseIfOpen();
+        problem = std::string("EPRT: ") + e.what();
+        return {};
+    }
+    data.OnSessionAvailable = [this](net::TCustomWSocket*, uint16_t) {
+        const net::TSocket handle = Accept();
+        if (handle != net::kInvalidSocket) earlyData_.Hold(handle);
+    };
+    platform::SocketAddress bound;
+    if (data.GetSockAddress(bound) != 0 || bound.Port() == 0) {
+        data.Close();
+        problem = "EPRT: the data listener has no port";
+        return {};
+    }
+    return EprtCommandText(true, localText, bound.Port());
+}
+
 void TFtpDataConnection::ConnectPassive(const std::function<void(net::TWSocket&)>& prepare) {
     uint16_t port = 0;
-    if (!ParsePasvPort(pasvReply_, port) || port == 0)
+    if (extended_) {
+        const std::string problem = ParseEpsvPort(passiveReply_, port);
+        if (!problem.empty())
+            throw FtpException("no usable EPSV reply \"" + passiveReply_ + "\" (" + problem + ")");
+    } else if (!ParsePasvPort(pasvReply_, port) || port == 0) {
         throw FtpException("no usable PASV reply \"" + pasvReply_ + "\"");
+    }
     net::TWSocket& data = *socket_;
     if (data.State() != net::wsClosed) data.Close();
     data.SetProto("tcp");
     data.SetPort(std::to_string(port));
-    data.SetAddr(control_.Addr());
+    data.SetAddr(PeerAddressText());
     if (prepare) prepare(data);
     data.SetLingerOnOff(net::wsLingerOff);
     data.SetLingerTimeout(0);
@@ -129,16 +218,12 @@ net::TSocket TFtpDataConnection::Accept() {
 // anyone else who reaches the listener first would get an upload's bytes or feed a
 // download with its own. Such a connection is closed and the listener keeps waiting.
 bool TFtpDataConnection::FromControlPeer(net::TSocket handle) {
-    sockaddr_in peer{};
-    int peerLen = sizeof(peer);
-    sockaddr_in server{};
-    int serverLen = sizeof(server);
-    if (platform::SocketGetPeerName(handle, &peer, &peerLen) != 0 ||
-        control_.GetPeerSockAddr(server, serverLen) != 0 ||
-        peer.sin_addr.s_addr == server.sin_addr.s_addr)
+    platform::SocketAddress peer;
+    platform::SocketAddress server;
+    if (platform::SocketGetPeerName(handle, &peer) != 0 || control_.GetPeerAddress(server) != 0 ||
+        peer.SameHost(server))
         return true;  // a peer that cannot be read has reset already; its close follows
-    Notify(OnDisplay,
-           "! Data connection from " + platform::InetNtoa(peer.sin_addr.s_addr) + " refused");
+    Notify(OnDisplay, "! Data connection from " + platform::AddressText(peer) + " refused");
     platform::SocketClose(handle);
     return false;
 }

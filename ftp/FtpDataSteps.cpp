@@ -12,6 +12,7 @@ namespace {
 
 constexpr int kReplyOk = 200;
 constexpr int kReplyPassive = 227;
+constexpr int kReplyExtendedPassive = 229;
 constexpr int kReplyRestarting = 350;
 constexpr int kFirstPreliminary = 100;
 constexpr int kFirstCompletion = 200;
@@ -119,28 +120,31 @@ void TCustomFtpCli::PortAsync() {
     if (controlSocket_->GetSockName(local, len) != 0)
         RaiseError("PORT: the control connection has no local address");
     data_->Reset();
-    std::string cmd = "PASV";
-    if (!data_->Passive()) {
-        std::string problem;
-        cmd = data_->Listen(problem);
-        if (cmd.empty()) RaiseError(problem);
-    }
+    std::string problem;
+    const std::string cmd = data_->Prepare(problem);
+    if (cmd.empty()) RaiseError(problem);
     data_->Transfer().byteCount = 0;
-    IssueCommand(TFtpRequest::PortAsync, TFtpStep::Port, cmd, {kReplyOk, kReplyPassive},
-                 &TCustomFtpCli::PortReplyDone);
+    IssueCommand(TFtpRequest::PortAsync, TFtpStep::Port, cmd,
+                 {kReplyOk, kReplyPassive, kReplyExtendedPassive}, &TCustomFtpCli::PortReplyDone);
+    errorBeforePrepare_ = errorMessage_;
 }
 
 void TCustomFtpCli::PortReplyDone() {
+    if (data_->FallBackToPasv(statusCode_)) {
+        // The same step goes on with PASV; the refusal is no error of the request.
+        Display("! EPSV not understood by the server: PASV for the rest of the session");
+        errorMessage_ = errorBeforePrepare_;
+        requestResult_ = 0;
+        replyPending_ = true;
+        nextHandler_ = &TCustomFtpCli::HandleCommandReply;
+        doneHandler_ = &TCustomFtpCli::PortReplyDone;
+        SendCommand("PASV");
+        return;
+    }
     if (requestResult_ == 0 && data_->Passive()) {
         // Without a port the transfer step would have nowhere to connect: the request ends
         // here with a text that names the reply.
-        uint16_t port = 0;
-        std::string problem;
-        if (statusCode_ != kReplyPassive) {
-            problem = "PASV answered without a 227 reply: ";
-        } else if (!ParsePasvPort(lastResponse_, port) || port == 0) {
-            problem = "PASV reply without six numbers in parentheses: ";
-        }
+        const std::string problem = data_->PassiveReplyProblem(statusCode_, lastResponse_);
         if (!problem.empty()) {
             requestResult_ = kFtpErrEngine;
             if (errorMessage_.empty())
