@@ -56,6 +56,9 @@ void TFtpDataConnection::TakePrepareReply(int statusCode, const std::string& tex
 }
 
 bool TFtpDataConnection::ControlIsIPv6() const {
+    // Through SOCKS the socket's own family is the proxy's: the server's address counts (a
+    // name the proxy resolves is taken as IPv4).
+    if (!control_.SocksServer().empty()) return platform::IsIPv6Literal(control_.Addr());
     return control_.AddressFamily() == AF_INET6;
 }
 

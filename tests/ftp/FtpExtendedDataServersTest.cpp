@@ -9,12 +9,14 @@
 #include "tests/ftp/FtpTestKit.h"
 #include "tests/support/LoopbackPorts.h"
 #include "tests/support/PyFtpdServer.h"
+#include "tests/support/SocksProxies.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/VsftpdServer.h"
 
 namespace tarnwick::ftp {
 namespace {
 
+using tarnwick::testing::MicrosocksProxy;
 using tarnwick::testing::PyFtpdServer;
 using tarnwick::testing::RandomBytes;
 using tarnwick::testing::ReadBytes;
@@ -34,6 +36,7 @@ struct ServerSetup {
     bool passive;
     // The command that prepares every data connection, as the log shows it.
     const char* prepare;
+    bool throughSocks = false;  // SOCKS 5 (microsocks on 127.0.0.1) to the server
 };
 
 class ExtendedDataServers : public EngineFixture<>,
@@ -70,8 +73,18 @@ class ExtendedDataServers : public EngineFixture<>,
         ftp.SetTimeout(20);
         ftp.SetHostName(s.ipv6 ? "::1" : "127.0.0.1");
         ftp.SetPort(port);
+        if (s.throughSocks) {
+            socks_ = std::make_unique<MicrosocksProxy>();
+            ASSERT_TRUE(socks_->Running()) << socks_->Failure();
+            ftp.SetConnectionType(ftpSocks5);
+            ftp.SetSocksUserCode(socks_->User());
+            ftp.SetSocksPassword(socks_->Password());
+            ftp.SetSocksServer("127.0.0.1");
+            ftp.SetSocksPort(socks_->PortText());
+        }
         ftp.SetPassive(s.passive);
-        ftp.SetPassiveCommand(TFtpPassiveCommand::Epsv);
+        // EPSV is chosen for IPv4; over IPv6 it is used whatever the choice.
+        ftp.SetPassiveCommand(s.ipv6 ? TFtpPassiveCommand::Pasv : TFtpPassiveCommand::Epsv);
         ASSERT_EQ(Run([&] { ftp.ConnectAsync(); }), 0) << ftp.ErrorMessage();
         ftp.SetHostDirName("/pub");
         ASSERT_EQ(Run([&] { ftp.CwdAsync(); }), 0) << ftp.ErrorMessage();
@@ -110,6 +123,7 @@ class ExtendedDataServers : public EngineFixture<>,
 
     std::unique_ptr<PyFtpdServer> py_;
     std::unique_ptr<VsftpdServer> vs_;
+    std::unique_ptr<MicrosocksProxy> socks_;
     std::string root_;  // the served "/pub" on the local disk
     std::string local_;
 };
@@ -153,7 +167,9 @@ INSTANTIATE_TEST_SUITE_P(
                       ServerSetup{"PyftpdIPv6Passive", false, true, true, "EPSV"},
                       ServerSetup{"PyftpdIPv6Active", false, true, false, "EPRT |2|::1|"},
                       ServerSetup{"VsftpdIPv6Passive", true, true, true, "EPSV"},
-                      ServerSetup{"VsftpdIPv6Active", true, true, false, "EPRT |2|::1|"}),
+                      ServerSetup{"VsftpdIPv6Active", true, true, false, "EPRT |2|::1|"},
+                      // The proxy is reached over IPv4; the server's address is IPv6.
+                      ServerSetup{"PyftpdIPv6ThroughSocks5", false, true, true, "EPSV", true}),
     [](const ::testing::TestParamInfo<ServerSetup>& info) { return std::string(info.param.name); });
 
 }  // namespace
