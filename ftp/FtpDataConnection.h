@@ -2,9 +2,9 @@
 // knows how the connection is made (passive: PASV or EPSV, the port of the server's reply
 // taken at the control connection's peer; active: PORT or EPRT for a listener on the control
 // connection's own interface that takes connections from the control connection's peer
-// only; an IPv6 control connection uses EPSV and EPRT), holds a connection the
-// server made before its transfer step ran, and puts the connection under TLS once the
-// session protects its data. It also keeps the state of the transfer that runs over it.
+// only; an IPv6 control connection uses EPSV and EPRT), holds a connection the server made
+// before its transfer step ran, and puts the connection under TLS once the session protects
+// its data. It also keeps the state of the transfer that runs over it.
 // The engine drives it: which command prepares the connection, when to connect, when a
 // transfer reply has come.
 #pragma once
@@ -69,9 +69,8 @@ class TFtpDataConnection {
     void CloseIfOpen();
 
     // Passive mode: connects to the port of the passive reply at the control connection's
-    // peer.
-    // prepare runs on the closed socket just before the connect (SOCKS settings, handlers). Throws
-    // FtpException or ESocketException when it cannot start.
+    // peer. prepare runs on the closed socket just before the connect (SOCKS settings,
+    // handlers). Throws FtpException or ESocketException when it cannot start.
     void ConnectPassive(const std::function<void(net::TWSocket&)>& prepare);
     // The listener's next connection, or kInvalidSocket when there was none or it came from
     // another host than the control connection's (the listener then keeps waiting).
