@@ -199,6 +199,8 @@ bool TakeOptions(std::vector<std::string>& args, TransferOptions& options, std::
         } else if (arg == "--passive") {
             options.Passive = true;
             options.PassiveAsked = true;
+        } else if (arg == "--epsv") {
+            options.Epsv = true;
         } else if (arg == "--resume") {
             options.Resume = true;
         } else if (arg == "--ascii") {
@@ -241,6 +243,7 @@ int ReadRemoteEnd(const std::string& text, TransferOptions& options, FtpUrl& url
     askPassword = target.AskPassword;
     if (!options.ActiveAsked && !options.PassiveAsked) options.Passive = target.Passive;
     if (options.Answer.empty()) options.Answer = target.Answer;
+    if (target.Epsv) options.Epsv = true;
     return kExitOk;
 }
 
@@ -277,6 +280,10 @@ std::string UsageText() {
            "without echo\n"
            "options  --active | --passive (default passive; for @NAME the server's own "
            "mode)\n"
+           "         --epsv     passive mode opens with EPSV (PASV when the server does not "
+           "know it;\n"
+           "                    for @NAME also when the server is set to EPSV; IPv6 always "
+           "uses EPSV)\n"
            "         --resume   get: resume after the local file's bytes; put: resume from "
            "the remote SIZE\n"
            "                    (without it a failed get leaves LOCAL as it was and keeps the "

@@ -47,6 +47,8 @@ CliSession::CliSession(const FtpUrl& url, const TransferOptions& options, std::o
     ftp_.OnCertificate = [this](const net::TCertificateInfo& info) {
         return AcceptCertificate(info);
     };
+    ftp_.SetPassiveCommand(options.Epsv ? ftp::TFtpPassiveCommand::Epsv
+                                        : ftp::TFtpPassiveCommand::Pasv);
     ftp_.SetTimeout(options.IdleTimeoutSeconds);
     ftp_.OnRequestDone = [this](ftp::TCustomFtpCli*, ftp::TFtpRequest, uint16_t Error) {
         lastCode_ = Error;

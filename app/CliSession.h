@@ -27,6 +27,7 @@ struct TransferOptions {
     bool Passive = true;
     bool ActiveAsked = false;   // --active given (it needs a direct connection)
     bool PassiveAsked = false;  // --passive given
+    bool Epsv = false;          // --epsv given, or the saved server asks for EPSV
     bool Resume = false;
     bool Ascii = false;
     bool Verbose = false;

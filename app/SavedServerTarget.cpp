@@ -79,6 +79,7 @@ bool SavedServerToTarget(const TFTPServerInfo& record, std::string_view path,
     }
     target.Passive = s.Pasv != 0;
     target.Answer = s.Answer;
+    target.Epsv = s.DataConnection == static_cast<std::uint8_t>(TServerDataConnection::Epsv);
     return true;
 }
 

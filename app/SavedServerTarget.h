@@ -26,6 +26,7 @@ struct SavedServerTarget {
     FtpUrl Url;                // Path "" for the login directory
     bool Passive = false;      // the record's Pasv: the mode unless --active or --passive
     std::string Answer;        // the record's host type string, for ls without --answer
+    bool Epsv = false;         // the record's DataConnection is EPSV
     bool AskPassword = false;  // the record keeps no password: it is asked for
 };
 

@@ -64,6 +64,7 @@ TFFtpBase::TFFtpBase(const TFTPServerInfo& record, std::string settingsFolder,
     SetChecked(TServerCheck::cbVH, record.CheckVHost != 0);
     SetChecked(TServerCheck::cbMPsw, record.CheckPSW != 0);
     encryption_ = record.Encryption;
+    dataConnection_ = record.DataConnection;
     if (!record.Desc.empty()) descLines_ = SplitDescLines(record.Desc);
     hostTypes_ = THostTypeChoice(LoadHostTypes(settingsFolder_));
     OpenHostType();
@@ -100,6 +101,17 @@ void TFFtpBase::SetEncryptionIndex(int index) {
     } else if (!implicit && port == kImplicitFtpsPortText) {
         SetText(TServerText::PortEdt, kFtpPortText);
     }
+}
+
+int TFFtpBase::DataConnectionIndex() const {
+    return dataConnection_ == static_cast<std::uint8_t>(TServerDataConnection::Epsv) ? 1 : 0;
+}
+
+void TFFtpBase::SetDataConnectionIndex(int index) {
+    if (index < 0 || index >= static_cast<int>(kDataConnectionChoices.size())) return;
+    // Showing PASV for a value of its own, the box keeps that value until another is picked.
+    if (index == DataConnectionIndex()) return;
+    dataConnection_ = static_cast<std::uint8_t>(index);
 }
 
 void TFFtpBase::SetTypeIndex(int index) {
@@ -166,6 +178,7 @@ void TFFtpBase::CopyBack() {
     r.CheckVHost = Checked(TServerCheck::cbVH) ? 1 : 0;
     r.CheckPSW = Checked(TServerCheck::cbMPsw) ? 1 : 0;
     r.Encryption = encryption_;
+    r.DataConnection = dataConnection_;
     r.InitialDir = Trimmed(Text(TServerText::RemoteDirEdt));
     if (!r.InitialDir.empty() && r.InitialDir.front() != '/') r.InitialDir.insert(0, 1, '/');
     r.LocalDir = Trimmed(Text(TServerText::LocalDir));

@@ -53,6 +53,12 @@ inline constexpr std::array<const char*, 4> kEncryptionChoices = {
 // What cbEncryption shows for a value it does not know (kept as it is unless changed).
 inline constexpr int kNoEncryptionChoice = -1;
 
+// cbDataConnection ("Data connection"): the command of a passive data connection on IPv4;
+// the index is the record's DataConnection value. A value it does not know shows as PASV
+// and is kept unless changed.
+inline constexpr const char* kDataConnectionLabel = "Data connection";
+inline constexpr std::array<const char*, 2> kDataConnectionChoices = {"PASV", "EPSV"};
+
 // The caption of each edit box, which also names it in a refusal.
 const char* ServerTextLabel(TServerText box);
 
@@ -94,6 +100,10 @@ class TFFtpBase {
     // picked unless it was set to something of its own.
     int EncryptionIndex() const;
     void SetEncryptionIndex(int index);
+
+    // cbDataConnection.
+    int DataConnectionIndex() const;
+    void SetDataConnectionIndex(int index);
 
     // The named host types and the digit boxes.
     const THostTypeChoice& HostTypes() const { return hostTypes_; }
@@ -141,6 +151,7 @@ class TFFtpBase {
     std::vector<std::string> descLines_;
     int typeIndex_ = 0;
     std::uint8_t encryption_ = 0;
+    std::uint8_t dataConnection_ = 0;
     THostTypeChoice hostTypes_;
     std::optional<TDialogMessage> refusal_;
     bool closed_ = false;

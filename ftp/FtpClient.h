@@ -1,7 +1,8 @@
-// TCustomFtpCli: the FTP engine. It owns the control socket and the data socket, cuts the
-// control stream into reply lines, runs single-command and compound requests, and reports
-// the end of every request that started with exactly one OnRequestDone, posted so that it
-// runs after the operation that ended the request has returned.
+// TCustomFtpCli: the FTP engine. It owns the control socket and the data connection
+// (TFtpDataConnection), cuts the control stream into reply lines, runs single-command and
+// compound requests, and reports the end of every request that started with exactly one
+// OnRequestDone, posted so that it runs after the operation that ended the request has
+// returned.
 //
 // TFtpClient adds the waiting wrappers (RunSync, WaitUntilReady, Cwd, TypeSet, ...) with
 // their Timeout.
@@ -16,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ftp/FtpDataConnection.h"
 #include "ftp/FtpFeatures.h"
 #include "ftp/FtpLocalFile.h"
 #include "ftp/FtpTransfer.h"
@@ -115,8 +117,13 @@ class TCustomFtpCli {
     void SetEncryption(TFtpEncryption v) { encryption_ = v; }
     // The control connection runs under TLS now.
     bool Encrypted() const { return encrypted_; }
-    bool Passive() const { return passive_; }
+    bool Passive() const { return data_->Passive(); }
     void SetPassive(bool v);
+    // The command passive mode opens with on an IPv4 control connection: PASV, or EPSV with
+    // PASV once the server has answered EPSV with 500 or 502 (for the rest of the session).
+    // An IPv6 control connection always uses EPSV, and EPRT in active mode.
+    TFtpPassiveCommand PassiveCommand() const { return data_->PassiveCommand(); }
+    void SetPassiveCommand(TFtpPassiveCommand v) { data_->SetPassiveCommand(v); }
     // The SOCKS settings of both sockets. Writing one writes it into the control socket
     // and the data socket; the engine keeps the values and writes them again before every
     // connection it makes, since a socket forgets its SOCKS server, port and level when it
@@ -139,10 +146,10 @@ class TCustomFtpCli {
     const std::string& DirResult() const { return dirResult_; }
     int64_t ResumeAt() const { return resumeAt_; }
     void SetResumeAt(int64_t v) { resumeAt_ = v; }
-    // The last 227 reply received in passive mode.
-    const std::string& PasvReply() const { return pasvReply_; }
+    // The last 227 reply received in passive mode (a 229 reply to EPSV is not kept here).
+    const std::string& PasvReply() const { return data_->PasvReply(); }
     // Bytes moved by the last transfer, not counting its restart offset.
-    int64_t ByteCount() const { return xfer_.byteCount; }
+    int64_t ByteCount() const { return data_->Transfer().byteCount; }
     TFtpRequest RequestType() const { return requestType_; }
     // The features the server named in its answer to FEAT, one per line without the leading
     // blank ("MLST type*;size*;modify*;", "UTF8"); empty before FEAT and when it had none.
@@ -155,7 +162,7 @@ class TCustomFtpCli {
     bool Connected() const;
 
     net::TWSocket& ControlSocket() { return *controlSocket_; }
-    net::TWSocket& DataSocket() { return *dataSocket_; }
+    net::TWSocket& DataSocket() { return data_->Socket(); }
 
     // The control connection.
     virtual void OpenAsync();
@@ -274,7 +281,8 @@ class TCustomFtpCli {
 
     // Fields shared with the data-connection layer.
     std::unique_ptr<net::TWSocket> controlSocket_;
-    std::unique_ptr<net::TWSocket> dataSocket_;
+    // Declared after the control socket, which it refers to.
+    std::unique_ptr<TFtpDataConnection> data_;
     TFtpEngineState state_ = esReady;
     TFtpRequest requestType_ = TFtpRequest::none;
     int requestResult_ = 0;
@@ -306,7 +314,6 @@ class TCustomFtpCli {
     int64_t sizeResult_ = 0;
     std::string dirResult_;
     int64_t resumeAt_ = 0;
-    std::string pasvReply_;
     std::vector<std::string> features_;
     std::vector<std::string> featureLines_;  // the body of the FEAT reply while it arrives
     std::string mdtmResult_;
@@ -314,7 +321,6 @@ class TCustomFtpCli {
     // offset yet. The server keeps it for its next transfer, so a request that ends now
     // clears it there ("REST 0") before it reports.
     bool restartHeld_ = false;
-    FtpTransferState xfer_;
     LocalFile localStream_;
 
   private:
@@ -333,16 +339,11 @@ class TCustomFtpCli {
     void PortReplyDone();
     void RestReplyDone();
     void RestartClearedReply();
-    void ResetDataSocket();
     bool ConnectPassive(bool upload);
     void FailTransferStart(int code, const std::string& text);
     void RecordTransferFailure(int code, const std::string& text);
     void StartDownload(const char* verb, TFtpRequest request);
     bool OpenDownloadFile();
-    // The accepted data connection, or kInvalidSocket when there was none or it came from
-    // another host than the control connection's (the listener then keeps waiting).
-    net::TSocket AcceptDataConnection();
-    bool FromControlPeer(net::TSocket handle);
     void DataGetAccepted();
     void AdoptGetConnection(net::TSocket handle);
     void DataGetConnected(uint16_t Error);
@@ -385,11 +386,6 @@ class TCustomFtpCli {
     void PbszReply();
     void ProtReply();
     void ProtectionRefused();
-    void ResetDataTls();
-    void SecureDataConnection();
-    void SecureDataAfterReply();
-    void StartDataTls();
-    void DataTlsDone(uint16_t Error);
     void DataTlsFailed(const std::string& text);
 
     platform::EventLoop* loop_;
@@ -400,7 +396,6 @@ class TCustomFtpCli {
     std::unique_ptr<char[]> receiveBlock_;
     std::unique_ptr<char[]> sendBlock_;
     LineSplitter lineSplitter_;
-    PendingDataConnection earlyData_;
     // While "REST 0" waits for its reply: how the request had ended, reported once it came.
     struct EndHeldForRestart {
         bool active = false;
@@ -424,13 +419,11 @@ class TCustomFtpCli {
     TFtpConnectionType connectionType_ = ftpDirect;
     std::string proxyServer_;
     std::string proxyPort_ = "ftp";
-    bool passive_ = false;
     TFtpEncryption encryption_ = TFtpEncryption::Plain;
     bool encrypted_ = false;
-    bool dataProtected_ = false;   // PROT P accepted: data connections run under TLS
-    bool dataReplySeen_ = false;   // the transfer verb was answered 125/150
-    bool dataTlsWaiting_ = false;  // the data connection is up, its handshake not started
     std::string loginResponse_;
+    // The request's error text before the data connection's preparing command went out.
+    std::string errorBeforePrepare_;
     std::shared_ptr<net::TTlsContext> tlsContext_;
     std::shared_ptr<net::TTlsSessionStore> tlsSessions_;
     FtpSocksSettings socks_;

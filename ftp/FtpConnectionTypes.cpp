@@ -30,7 +30,7 @@ TFtpConnectionType TCustomFtpCli::ConnectionType() const {
 void TCustomFtpCli::SetConnectionType(TFtpConnectionType v) {
     if (controlUp_) RaiseError("FTP component connected");
     connectionType_ = v;
-    if (v != ftpDirect) passive_ = true;
+    if (v != ftpDirect) data_->SetPassive(true);
     // Direct keeps the level it had; the SOCKS types set theirs.
     if (IsSocks(v)) socks_.level = SocksLevelOf(v);
     socks_.authenticate = IsSocks(v);
@@ -38,7 +38,7 @@ void TCustomFtpCli::SetConnectionType(TFtpConnectionType v) {
 }
 
 void TCustomFtpCli::SetPassive(bool v) {
-    passive_ = ConnectionType() == ftpDirect ? v : true;
+    data_->SetPassive(ConnectionType() == ftpDirect ? v : true);
 }
 
 void TCustomFtpCli::SetSocksServer(const std::string& v) {
@@ -64,7 +64,7 @@ void TCustomFtpCli::SetSocksPassword(const std::string& v) {
 // Both sockets get the settings at once when they are closed; an open one gets them before
 // its next connection.
 void TCustomFtpCli::WriteSocksSettings() {
-    for (net::TWSocket* s : {controlSocket_.get(), dataSocket_.get()}) {
+    for (net::TWSocket* s : {controlSocket_.get(), &data_->Socket()}) {
         if (s->State() == net::wsClosed) ApplySocksSettings(*s);
     }
 }

@@ -88,25 +88,24 @@ TCustomFtpCli::TCustomFtpCli() : loop_(&platform::EventLoop::Current()) {
     controlSocket_->OnSessionClosed = [this](net::TCustomWSocket*, uint16_t e) {
         ControlSessionClosed(e);
     };
-    dataSocket_ = std::make_unique<net::TWSocket>();
-    // An upload block goes to the stack whole rather than in 1514-byte pieces.
-    dataSocket_->SetSendBlockSize(static_cast<int>(kSendBlockSize));
+    data_ = std::make_unique<TFtpDataConnection>(*controlSocket_);
+    data_->OnDisplay = [this](const std::string& text) { Display(text); };
+    data_->OnTlsFailed = [this](const std::string& text) { DataTlsFailed(text); };
 }
 
 TCustomFtpCli::~TCustomFtpCli() {
     loop_->UnregisterTarget(window_);
     CloseLocalFile();
     // The sockets go without calling back into an engine that is being destroyed.
-    for (auto* s : {controlSocket_.get(), dataSocket_.get()}) {
-        s->OnDnsLookupDone = nullptr;
-        s->OnSessionConnected = nullptr;
-        s->OnDataAvailable = nullptr;
-        s->OnSessionClosed = nullptr;
-        s->OnSessionAvailable = nullptr;
-        s->OnDataSent = nullptr;
-        s->OnChangeState = nullptr;
-    }
-    dataSocket_.reset();
+    data_.reset();
+    net::TWSocket& s = *controlSocket_;
+    s.OnDnsLookupDone = nullptr;
+    s.OnSessionConnected = nullptr;
+    s.OnDataAvailable = nullptr;
+    s.OnSessionClosed = nullptr;
+    s.OnSessionAvailable = nullptr;
+    s.OnDataSent = nullptr;
+    s.OnChangeState = nullptr;
     controlSocket_.reset();
 }
 
@@ -178,7 +177,7 @@ void TCustomFtpCli::RefuseCommand() {
     requestResult_ = kReplyBadArgument;
     SetErrorFromReply();
     CloseLocalFile();
-    earlyData_.Reset();
+    data_->DropEarly();
     FinishRequest(kReplyBadArgument);
 }
 
@@ -198,7 +197,8 @@ void TCustomFtpCli::OpenAsync() {
     restartHeld_ = false;
     requestResult_ = 0;
     encrypted_ = false;
-    dataProtected_ = false;
+    data_->Unprotect();
+    data_->NewSession();
     resolvedAddr_.clear();
     features_.clear();
     ChangeState(esResolving);
@@ -274,7 +274,7 @@ void TCustomFtpCli::ControlSessionClosed(uint16_t Error) {
     const TFtpEngineState stateBefore = state_;
     restartHeld_ = false;  // the offset went with the session
     encrypted_ = false;
-    dataProtected_ = false;
+    data_->Unprotect();
     if (controlUp_) {
         controlUp_ = false;
         if (state_ != esAborting) ChangeState(esNotConnected);
@@ -419,7 +419,7 @@ void TCustomFtpCli::FinishRequest(int Error) {
     ChangeState(esReady);
     // A restart offset belongs to the transfer it was set for, whichever step that ended at.
     if (compoundFlag_ && MovesData(requestType_)) resumeAt_ = 0;
-    if (dataSocket_->State() != net::wsClosed) dataSocket_->Close();
+    data_->CloseIfOpen();
     if (compoundFlag_ && savedStatusCode_ >= 0) {
         lastResponse_ = savedResponse_;
         statusCode_ = savedStatusCode_;
@@ -472,7 +472,7 @@ void TCustomFtpCli::AbortSession() {
     CloseLocalFile();
     if (wasResolving) controlSocket_->CancelLookup();
     if (controlSocket_->State() != net::wsClosed) controlSocket_->Close();
-    if (dataSocket_->State() != net::wsClosed) dataSocket_->Close();
+    data_->CloseIfOpen();
     // A request the closes above did not reach (nothing was open any more) ends here.
     if (!requestDoneFlag_) {
         if (compoundFlag_) {

@@ -33,12 +33,14 @@ void TCustomFtpCli::StartDownload(const char* verb, TFtpRequest request) {
         requestType_ = request;
         errorMessage_.clear();
     }
-    xfer_ = FtpTransferState{};
-    xfer_.getCommand = verb;
-    ResetDataTls();
+    data_->Transfer() = FtpTransferState{};
+    data_->Transfer().getCommand = verb;
+    data_->ResetTls();
     requestDoneFlag_ = false;
     lineSplitter_.Clear();
-    dataSocket_->OnSessionAvailable = [this](net::TCustomWSocket*, uint16_t) { DataGetAccepted(); };
+    data_->Socket().OnSessionAvailable = [this](net::TCustomWSocket*, uint16_t) {
+        DataGetAccepted();
+    };
 
     CloseLocalFile();
     if (!displayFileFlag_) {
@@ -49,10 +51,10 @@ void TCustomFtpCli::StartDownload(const char* verb, TFtpRequest request) {
                                                 " Unable to open local file " + localFileName_);
             return;
         }
-        xfer_.localFilePending = true;
+        data_->Transfer().localFilePending = true;
     }
-    if (passive_ && !ConnectPassive(false)) return;
-    if (!passive_ && earlyData_.Held()) AdoptGetConnection(earlyData_.Take());
+    if (data_->Passive() && !ConnectPassive(false)) return;
+    if (!data_->Passive() && data_->HoldsEarly()) AdoptGetConnection(data_->TakeEarly());
 
     // In passive mode the verb goes out right after the connect started.
     ChangeState(esAwaitingReply);
@@ -63,7 +65,7 @@ void TCustomFtpCli::StartDownload(const char* verb, TFtpRequest request) {
 }
 
 bool TCustomFtpCli::OpenDownloadFile() {
-    xfer_.localFilePending = false;
+    data_->Transfer().localFilePending = false;
     bool ok;
     if (resumeAt_ > 0) {
         // A resumed download writes after the bytes already there; nothing is truncated.
@@ -78,33 +80,33 @@ bool TCustomFtpCli::OpenDownloadFile() {
         std::to_string(kFtpErrLocal) + " Unable to open local file " + localFileName_;
     Display("! " + text);
     RecordTransferFailure(kFtpErrLocal, text);
-    if (dataSocket_->State() != net::wsClosed) dataSocket_->Close();
+    data_->CloseIfOpen();
     return false;
 }
 
 void TCustomFtpCli::DataGetAccepted() {
-    const net::TSocket handle = AcceptDataConnection();
+    const net::TSocket handle = data_->Accept();
     if (handle != net::kInvalidSocket) AdoptGetConnection(handle);
 }
 
 void TCustomFtpCli::AdoptGetConnection(net::TSocket handle) {
-    net::TWSocket& data = *dataSocket_;
+    net::TWSocket& data = data_->Socket();
     data.OnSessionClosed = [this](net::TCustomWSocket*, uint16_t e) { DataGetClosed(e); };
     data.OnDataAvailable = [this](net::TCustomWSocket*, uint16_t) { DataGetReceive(); };
     data.OnDataSent = nullptr;
     data.Dup(handle);
-    xfer_.startTick = platform::GetTickCount();
-    SecureDataConnection();
+    data_->Transfer().startTick = platform::GetTickCount();
+    data_->SecureWhenUp();
 }
 
 void TCustomFtpCli::DataGetConnected(uint16_t Error) {
-    net::TWSocket& data = *dataSocket_;
+    net::TWSocket& data = data_->Socket();
     data.OnSessionClosed = [this](net::TCustomWSocket*, uint16_t e) { DataGetClosed(e); };
     data.OnDataAvailable = [this](net::TCustomWSocket*, uint16_t) { DataGetReceive(); };
     data.OnDataSent = nullptr;
-    xfer_.startTick = platform::GetTickCount();
+    data_->Transfer().startTick = platform::GetTickCount();
     if (Error == 0) {
-        SecureDataConnection();
+        data_->SecureWhenUp();
         return;
     }
     // The verb has gone out already: its replies are awaited before the request ends, so
@@ -117,7 +119,7 @@ void TCustomFtpCli::DataGetConnected(uint16_t Error) {
 
 void TCustomFtpCli::DataGetReceive() {
     if (!ReportProgress()) return;
-    if (!xfer_.accepted) {
+    if (!data_->Transfer().accepted) {
         HoldEarlyData();
         return;
     }
@@ -129,22 +131,23 @@ void TCustomFtpCli::DataGetReceive() {
 // the transfer. Once kEarlyDataLimit bytes are held the socket is left unread, so that no
 // further read notification comes until AcceptDownload reads again.
 void TCustomFtpCli::HoldEarlyData() {
-    const size_t room = kEarlyDataLimit - std::min(xfer_.heldData.size(), kEarlyDataLimit);
+    const size_t room =
+        kEarlyDataLimit - std::min(data_->Transfer().heldData.size(), kEarlyDataLimit);
     if (room == 0) {
-        xfer_.readPaused = true;
+        data_->Transfer().readPaused = true;
         return;
     }
     const int n = ReadDataBlock(std::min(room, kReceiveBlockSize));
     if (n <= 0) return;
-    xfer_.heldData.append(receiveBlock_.get(), static_cast<size_t>(n));
-    if (xfer_.heldData.size() >= kEarlyDataLimit) xfer_.readPaused = true;
+    data_->Transfer().heldData.append(receiveBlock_.get(), static_cast<size_t>(n));
+    if (data_->Transfer().heldData.size() >= kEarlyDataLimit) data_->Transfer().readPaused = true;
 }
 
 // Reads at most size bytes into the receive block: the count, 0 at the end, or -1 (nothing
 // there, or a broken connection, which fails the transfer).
 int TCustomFtpCli::ReadDataBlock(size_t size) {
     if (!receiveBlock_) receiveBlock_ = std::make_unique<char[]>(kReceiveBlockSize);
-    net::TWSocket& data = *dataSocket_;
+    net::TWSocket& data = data_->Socket();
     const int n = data.Receive(receiveBlock_.get(), static_cast<int>(size));
     if (n < 0 && data.State() == net::wsConnected && data.LastError() != platform::kErrWouldBlock) {
         const int error = data.LastError();
@@ -160,13 +163,13 @@ int TCustomFtpCli::ReadDataBlock(size_t size) {
 // Writes received bytes to the local file and the line display; false when the file cannot
 // take them (the transfer then fails and the data connection is closed).
 bool TCustomFtpCli::DeliverDownloadBytes(const char* bytes, size_t size) {
-    xfer_.byteCount += static_cast<int64_t>(size);
+    data_->Transfer().byteCount += static_cast<int64_t>(size);
     if (localStream_.IsOpen() && !localStream_.Write(bytes, size)) {
         Display("! Error writing local file");
         RecordTransferFailure(kFtpErrLocal, std::to_string(kFtpErrLocal) +
                                                 " Error writing local file " + localFileName_);
         CloseLocalFile();
-        if (dataSocket_->State() != net::wsClosed) dataSocket_->Close();
+        data_->CloseIfOpen();
         return false;
     }
     if (displayFileFlag_) DisplayFileBlock(bytes, size);
@@ -174,22 +177,22 @@ bool TCustomFtpCli::DeliverDownloadBytes(const char* bytes, size_t size) {
 }
 
 void TCustomFtpCli::DataGetClosed(uint16_t Error) {
-    if (!xfer_.accepted && xfer_.readPaused) {
+    if (!data_->Transfer().accepted && data_->Transfer().readPaused) {
         // The socket goes once this returns: what the stack still holds is taken now. The
         // peer cannot have sent more than the stack's receive buffer, as nothing was read.
         int n;
         while ((n = ReadDataBlock(kReceiveBlockSize)) > 0)
-            xfer_.heldData.append(receiveBlock_.get(), static_cast<size_t>(n));
-        xfer_.readPaused = false;
+            data_->Transfer().heldData.append(receiveBlock_.get(), static_cast<size_t>(n));
+        data_->Transfer().readPaused = false;
     }
-    if (displayFileFlag_ && xfer_.accepted) {
+    if (displayFileFlag_ && data_->Transfer().accepted) {
         lineSplitter_.Flush([this](std::string& line) { DisplayFileLine(line); });
     }
     // A file still waiting for the server's acceptance stays pending: an empty download
     // whose data connection closes before the 150 reply is created when that reply comes.
     localStream_.Close();
-    xfer_.dataClosed = true;
-    xfer_.dataError = Error;
+    data_->Transfer().dataClosed = true;
+    data_->Transfer().dataError = Error;
     TransferFinish();
 }
 
@@ -197,7 +200,7 @@ void TCustomFtpCli::GetFirstReply() {
     DisplayReply();
     if (statusCode_ == kReplyAlreadyOpen || statusCode_ == kReplyOpening) {
         nextHandler_ = &TCustomFtpCli::GetFinalReply;
-        SecureDataAfterReply();
+        data_->SecureAfterReply();
         AcceptDownload();
         return;
     }
@@ -207,23 +210,24 @@ void TCustomFtpCli::GetFirstReply() {
 // The server accepted the transfer: the local file is opened (created or truncated) now,
 // and the bytes held until then go into it first.
 void TCustomFtpCli::AcceptDownload() {
-    xfer_.accepted = true;
-    if (xfer_.localFilePending && (xfer_.failure != 0 || !OpenDownloadFile())) {
-        xfer_.heldData.clear();
+    data_->Transfer().accepted = true;
+    if (data_->Transfer().localFilePending &&
+        (data_->Transfer().failure != 0 || !OpenDownloadFile())) {
+        data_->Transfer().heldData.clear();
         return;
     }
     std::string held;
-    held.swap(xfer_.heldData);
+    held.swap(data_->Transfer().heldData);
     if (!held.empty() && !DeliverDownloadBytes(held.data(), held.size())) return;
-    if (xfer_.dataClosed) {
+    if (data_->Transfer().dataClosed) {
         if (displayFileFlag_)
             lineSplitter_.Flush([this](std::string& line) { DisplayFileLine(line); });
         localStream_.Close();
         return;
     }
-    if (xfer_.readPaused) {
+    if (data_->Transfer().readPaused) {
         // No read notification comes for bytes left unread: this read asks for the next.
-        xfer_.readPaused = false;
+        data_->Transfer().readPaused = false;
         DataGetReceive();
     }
 }
@@ -232,7 +236,7 @@ void TCustomFtpCli::GetFinalReply() {
     DisplayReply();
     if (statusCode_ == kReplyAlreadyOpen || statusCode_ == kReplyTransferDone ||
         statusCode_ == kReplyActionDone) {
-        xfer_.finalReplyOk = true;
+        data_->Transfer().finalReplyOk = true;
         TransferFinish();
         return;
     }

@@ -16,7 +16,6 @@ constexpr int kFirstCompletionCode = 200;
 constexpr int kFirstFailureCode = 500;
 constexpr int kReplyNeedPassword = 331;
 constexpr int kReplyPendingFurther = 350;
-constexpr int kReplyPassive = 227;
 constexpr int kReplyFeatures = 211;
 constexpr int kReplyUnknownCommand = 500;
 constexpr int kReplyNotImplemented = 502;
@@ -124,7 +123,7 @@ void TCustomFtpCli::HandleCommandReply() {
         requestResult_ = statusCode_;
         SetErrorFromReply();
     }
-    if (passive_ && statusCode_ == kReplyPassive) pasvReply_ = lastResponse_;
+    data_->TakePrepareReply(statusCode_, lastResponse_);
     InterpretReply();
     if (ProtectAfterLogin()) return;
     if (doneHandler_ != nullptr) {

@@ -149,7 +149,7 @@ void TCustomFtpCli::AuthReply() {
 
 // The login succeeded on an encrypted session: the data connections are protected next.
 bool TCustomFtpCli::ProtectAfterLogin() {
-    if (!encrypted_ || dataProtected_ || requestResult_ != 0 || statusCode_ != kReplyLoggedIn)
+    if (!encrypted_ || data_->Protected() || requestResult_ != 0 || statusCode_ != kReplyLoggedIn)
         return false;
     if (prevStep_ != TFtpStep::User && prevStep_ != TFtpStep::Pass) return false;
     loginResponse_ = lastResponse_;
@@ -178,7 +178,8 @@ void TCustomFtpCli::ProtReply() {
         return;
     }
     replyPending_ = false;
-    dataProtected_ = true;
+    const std::string& host = ConnectionType() == ftpProxy ? proxyServer_ : hostName_;
+    data_->Protect(tlsContext_, tlsSessions_, net::TrimBlanks(host));
     // The login's reply is what the request reports.
     lastResponse_ = loginResponse_;
     statusCode_ = kReplyLoggedIn;
@@ -193,57 +194,11 @@ void TCustomFtpCli::ProtectionRefused() {
     FinishRequest(statusCode_);
 }
 
-void TCustomFtpCli::ResetDataTls() {
-    dataReplySeen_ = false;
-    dataTlsWaiting_ = false;
-}
-
-// The handshake of a data connection starts once the connection is up and the server has
-// accepted the transfer (125/150), whichever comes second: a server that meets a handshake
-// on a connection made before the transfer verb may drop it (pyftpdlib).
-void TCustomFtpCli::SecureDataConnection() {
-    if (!dataProtected_) return;
-    if (!dataReplySeen_) {
-        dataTlsWaiting_ = true;
-        return;
-    }
-    StartDataTls();
-}
-
-void TCustomFtpCli::SecureDataAfterReply() {
-    dataReplySeen_ = true;
-    if (!dataTlsWaiting_) return;
-    dataTlsWaiting_ = false;
-    StartDataTls();
-}
-
-void TCustomFtpCli::StartDataTls() {
-    net::TWSocket& data = *dataSocket_;
-    if (data.State() != net::wsConnected || data.TlsChannel() != nullptr) return;
-    data.OnTlsDone = [this](net::TCustomWSocket*, uint16_t e) { DataTlsDone(e); };
-    const std::string& host = ConnectionType() == ftpProxy ? proxyServer_ : hostName_;
-    try {
-        data.StartTls(tlsContext_, net::TrimBlanks(host), tlsSessions_->Take(), tlsSessions_);
-    } catch (const std::exception& e) {
-        DataTlsFailed(std::string(e.what()));
-    }
-}
-
-void TCustomFtpCli::DataTlsDone(uint16_t Error) {
-    net::TWSocket& data = *dataSocket_;
-    if (Error == 0) {
-        if (!data.TlsChannel()->SessionReused())
-            Display("! TLS data connection without the control connection's session");
-        return;
-    }
-    DataTlsFailed(data.TlsErrorText());
-}
-
 void TCustomFtpCli::DataTlsFailed(const std::string& text) {
     Display("! Data: " + text);
     RecordTransferFailure(kFtpErrLocal, std::to_string(kFtpErrLocal) +
                                             " Unable to establish data connection, " + text);
-    if (dataSocket_->State() != net::wsClosed) dataSocket_->Close();
+    data_->CloseIfOpen();
 }
 
 }  // namespace tarnwick::ftp

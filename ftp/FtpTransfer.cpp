@@ -15,6 +15,11 @@ constexpr int kByteMax = 255;
 constexpr int kByteBits = 8;
 constexpr uint64_t kMsPerSecond = 1000;
 constexpr const char* kLoopback = "127.0.0.1";
+// An EPSV delimiter is a printable character (RFC 2428: 33 to 126).
+constexpr char kFirstDelimiter = '!';
+constexpr char kLastDelimiter = '~';
+constexpr size_t kEpsvDelimiters = 4;  // three before the port, one after it
+constexpr uint32_t kPortMax = 65535;
 
 }  // namespace
 
@@ -81,6 +86,34 @@ bool ParsePasvPort(const std::string& reply, uint16_t& port) {
     }
     port = static_cast<uint16_t>((numbers[4] << kByteBits) | numbers[5]);
     return true;
+}
+
+std::string ParseEpsvPort(const std::string& reply, uint16_t& port) {
+    const size_t open = reply.find('(');
+    const size_t close = open == std::string::npos ? open : reply.find(')', open);
+    if (close == std::string::npos) return "no (|||port|) in the reply";
+    const std::string inner = reply.substr(open + 1, close - open - 1);
+    const char d = inner.empty() ? '\0' : inner[0];
+    if (d < kFirstDelimiter || d > kLastDelimiter || IsDigit(d))
+        return "no usable delimiter in the reply";
+    if (inner.size() < kEpsvDelimiters || inner[1] != d || inner[2] != d || inner.back() != d)
+        return "the reply's fields are not |||port|";
+    const std::string digits = inner.substr(kEpsvDelimiters - 1, inner.size() - kEpsvDelimiters);
+    if (digits.empty()) return "the reply names no port";
+    uint32_t value = 0;
+    for (char c : digits) {
+        if (!IsDigit(c)) return "the reply's port is not a number";
+        value = value * 10 + static_cast<uint32_t>(c - '0');
+        if (value > kPortMax) return "the reply's port is over 65535";
+    }
+    if (value == 0) return "the reply names port 0";
+    port = static_cast<uint16_t>(value);
+    return {};
+}
+
+std::string EprtCommandText(bool ipv6, const std::string& localAddr, uint16_t port) {
+    return std::string("EPRT |") + (ipv6 ? "2" : "1") + "|" + localAddr + "|" +
+           std::to_string(port) + "|";
 }
 
 std::string PortCommandText(const std::string& controlAddr, const in_addr& localAddr,

@@ -37,6 +37,17 @@ inline constexpr int kReplyActionDone = 250;
 // parentheses; false otherwise.
 bool ParsePasvPort(const std::string& reply, uint16_t& port);
 
+// The port of a 229 reply "229 Entering Extended Passive Mode (|||port|)": between
+// parentheses three equal delimiters (any printable character but a digit), the port, the
+// delimiter again; the address fields are empty (the data connection goes to the address
+// the control connection was made to). Returns an empty text and sets port (1 to 65535),
+// or what is wrong with the reply.
+std::string ParseEpsvPort(const std::string& reply, uint16_t& port);
+
+// "EPRT |2|addr|port|" (or |1| for an IPv4 address) for a listening port and the address
+// text of the control connection's local address.
+std::string EprtCommandText(bool ipv6, const std::string& localAddr, uint16_t port);
+
 // "PORT h1,h2,h3,h4,p1,p2" for a listening port and the control connection's local address
 // (network order); "127,0,0,1" when the control connection was made to 127.0.0.1.
 std::string PortCommandText(const std::string& controlAddr, const in_addr& localAddr,

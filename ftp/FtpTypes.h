@@ -147,6 +147,13 @@ enum class TFtpEncryption : int {
     ExplicitIfAvailable = 3,  // AUTH TLS; a refusal goes on unencrypted
 };
 
+// The command that opens a passive data connection on an IPv4 control connection (an IPv6
+// one always uses EPSV). The values are stored in the server list ("DataConnection=N;").
+enum class TFtpPassiveCommand : int {
+    Pasv = 0,  // PASV
+    Epsv = 1,  // EPSV, and PASV for the rest of the session when the server does not know it
+};
+
 // The port an implicit FTPS server listens on unless told otherwise.
 inline constexpr int kImplicitFtpsPort = 990;
 

@@ -32,9 +32,9 @@ void TCustomFtpCli::StartUpload(bool append) {
         requestType_ = append ? TFtpRequest::AppendAsync : TFtpRequest::PutAsync;
         errorMessage_.clear();
     }
-    xfer_ = FtpTransferState{};
-    xfer_.appendFlag = append;
-    ResetDataTls();
+    data_->Transfer() = FtpTransferState{};
+    data_->Transfer().appendFlag = append;
+    data_->ResetTls();
     requestDoneFlag_ = false;
 
     bool cancel = false;
@@ -49,7 +49,9 @@ void TCustomFtpCli::StartUpload(bool append) {
         return;
     }
 
-    dataSocket_->OnSessionAvailable = [this](net::TCustomWSocket*, uint16_t) { DataPutAccepted(); };
+    data_->Socket().OnSessionAvailable = [this](net::TCustomWSocket*, uint16_t) {
+        DataPutAccepted();
+    };
     CloseLocalFile();
     if (!localStream_.Open(localFileName_, LocalFile::Access::Read, ShareMode()) ||
         (resumeAt_ > 0 && !localStream_.Seek(resumeAt_))) {
@@ -57,15 +59,16 @@ void TCustomFtpCli::StartUpload(bool append) {
         errorMessage_ = "426 Unable to open local file " + localFileName_;
         statusCode_ = kFtpErrAborted;
         Display("! " + errorMessage_);
-        if (dataSocket_->State() != net::wsClosed) dataSocket_->Close();
+        data_->CloseIfOpen();
         resumeAt_ = 0;
         requestResult_ = kFtpErrAborted;
         FinishRequest(kFtpErrAborted);
         return;
     }
-    xfer_.bytesToSend = std::max<int64_t>(localStream_.Size() - std::max<int64_t>(resumeAt_, 0), 0);
+    data_->Transfer().bytesToSend =
+        std::max<int64_t>(localStream_.Size() - std::max<int64_t>(resumeAt_, 0), 0);
 
-    if (passive_) {
+    if (data_->Passive()) {
         // The verb goes out once the data connection is up (DataPutConnected); meanwhile
         // the engine is busy.
         ChangeState(esAwaitingReply);
@@ -75,45 +78,45 @@ void TCustomFtpCli::StartUpload(bool append) {
         return;
     }
     SendUploadVerb();
-    if (earlyData_.Held()) AdoptPutConnection(earlyData_.Take());
+    if (data_->HoldsEarly()) AdoptPutConnection(data_->TakeEarly());
 }
 
 void TCustomFtpCli::SendUploadVerb() {
     ChangeState(esAwaitingReply);
     nextHandler_ = &TCustomFtpCli::PutFirstReply;
     replyPending_ = true;
-    SendCommand((xfer_.appendFlag ? "APPE " : "STOR ") + hostFileName_);
+    SendCommand((data_->Transfer().appendFlag ? "APPE " : "STOR ") + hostFileName_);
 }
 
 void TCustomFtpCli::DataPutConnected(uint16_t Error) {
-    net::TWSocket& data = *dataSocket_;
+    net::TWSocket& data = data_->Socket();
     data.OnSessionClosed = [this](net::TCustomWSocket*, uint16_t e) { DataPutClosed(e); };
     data.OnDataAvailable = nullptr;
     data.OnDataSent = nullptr;
-    xfer_.putConnected = true;
-    xfer_.startTick = platform::GetTickCount();
+    data_->Transfer().putConnected = true;
+    data_->Transfer().startTick = platform::GetTickCount();
     if (Error != 0) {
         FailTransferStart(kFtpErrLocal, std::to_string(kFtpErrLocal) +
                                             " Unable to establish data connection, error #" +
                                             std::to_string(Error));
         return;
     }
-    SecureDataConnection();
+    data_->SecureWhenUp();
     SendUploadVerb();
 }
 
 void TCustomFtpCli::DataPutAccepted() {
-    const net::TSocket handle = AcceptDataConnection();
+    const net::TSocket handle = data_->Accept();
     if (handle != net::kInvalidSocket) AdoptPutConnection(handle);
 }
 
 void TCustomFtpCli::AdoptPutConnection(net::TSocket handle) {
-    net::TWSocket& data = *dataSocket_;
+    net::TWSocket& data = data_->Socket();
     data.OnSessionClosed = [this](net::TCustomWSocket*, uint16_t e) { DataPutClosed(e); };
     data.OnDataAvailable = [this](net::TCustomWSocket*, uint16_t) { DataPutDiscard(); };
     data.OnDataSent = [this](net::TCustomWSocket*, uint16_t e) { DataPutSend(e); };
     data.Dup(handle);
-    SecureDataConnection();
+    data_->SecureWhenUp();
     int sendBuffer = 0;
     int len = sizeof(sendBuffer);
     if (data.GetSockOpt(SOL_SOCKET, SO_SNDBUF, &sendBuffer, len) != 0)
@@ -121,20 +124,23 @@ void TCustomFtpCli::AdoptPutConnection(net::TSocket handle) {
     data.SetLingerOnOff(net::wsLingerOff);
     data.SetLingerTimeout(kAcceptedLingerSeconds);
     data.ApplyLinger();
-    xfer_.putConnected = true;
-    if (xfer_.storReplied && xfer_.startTick == 0) PostEngineMessage(FtpMsgSendData, 0);
+    data_->Transfer().putConnected = true;
+    if (data_->Transfer().storReplied && data_->Transfer().startTick == 0)
+        PostEngineMessage(FtpMsgSendData, 0);
 }
 
 void TCustomFtpCli::PutFirstReply() {
     DisplayReply();
     if (statusCode_ == kReplyAlreadyOpen || statusCode_ == kReplyOpening) {
-        xfer_.storReplied = true;
-        SecureDataAfterReply();
+        data_->Transfer().storReplied = true;
+        data_->SecureAfterReply();
         nextHandler_ = &TCustomFtpCli::PutFinalReply;
-        if (passive_) {
-            dataSocket_->OnDataSent = [this](net::TCustomWSocket*, uint16_t e) { DataPutSend(e); };
+        if (data_->Passive()) {
+            data_->Socket().OnDataSent = [this](net::TCustomWSocket*, uint16_t e) {
+                DataPutSend(e);
+            };
             DataPutSend(0);
-        } else if (xfer_.putConnected && xfer_.startTick == 0) {
+        } else if (data_->Transfer().putConnected && data_->Transfer().startTick == 0) {
             PostEngineMessage(FtpMsgSendData, 0);
         }
         return;
@@ -144,7 +150,7 @@ void TCustomFtpCli::PutFirstReply() {
 
 void TCustomFtpCli::DataPutSend(uint16_t Error) {
     if (!localStream_.IsOpen() || !ReportProgress()) return;
-    net::TWSocket& data = *dataSocket_;
+    net::TWSocket& data = data_->Socket();
     if (Error != 0) {
         Display("! Error #" + std::to_string(Error) + " sending data");
         RecordTransferFailure(kFtpErrAborted,
@@ -152,7 +158,9 @@ void TCustomFtpCli::DataPutSend(uint16_t Error) {
         if (data.State() != net::wsClosed) data.Close();
         return;
     }
-    if (xfer_.eofReached || !xfer_.storReplied || !xfer_.putConnected) return;
+    if (data_->Transfer().eofReached || !data_->Transfer().storReplied ||
+        !data_->Transfer().putConnected)
+        return;
     // One block at a time: a block still queued reports its drain, and the next follows.
     if (!data.AllSent() || data.State() != net::wsConnected) return;
     if (!sendBlock_) sendBlock_ = std::make_unique<char[]>(kSendBlockSize);
@@ -164,17 +172,17 @@ void TCustomFtpCli::DataPutSend(uint16_t Error) {
         return;
     }
     if (n == 0) {
-        xfer_.eofReached = true;
+        data_->Transfer().eofReached = true;
         data.Close();
         return;
     }
-    xfer_.byteCount += n;
+    data_->Transfer().byteCount += n;
     data.Send(sendBlock_.get(), static_cast<int>(n));
 }
 
 void TCustomFtpCli::DataPutDiscard() {
     if (!receiveBlock_) receiveBlock_ = std::make_unique<char[]>(kReceiveBlockSize);
-    dataSocket_->Receive(receiveBlock_.get(), static_cast<int>(kReceiveBlockSize));
+    data_->Socket().Receive(receiveBlock_.get(), static_cast<int>(kReceiveBlockSize));
 }
 
 void TCustomFtpCli::DataPutClosed(uint16_t Error) {
@@ -182,8 +190,9 @@ void TCustomFtpCli::DataPutClosed(uint16_t Error) {
     // cut it) is a failed upload, even if the server then calls the file complete. Only
     // an empty file has nothing to lose. (The engine closes the local file before closing
     // the connection itself.)
-    if (!xfer_.eofReached && localStream_.IsOpen() && xfer_.bytesToSend > 0) {
-        if (!xfer_.storReplied) {
+    if (!data_->Transfer().eofReached && localStream_.IsOpen() &&
+        data_->Transfer().bytesToSend > 0) {
+        if (!data_->Transfer().storReplied) {
             RecordTransferFailure(kFtpErrLocal,
                                   "550 Data connection closed before the transfer started");
         } else {
@@ -192,15 +201,15 @@ void TCustomFtpCli::DataPutClosed(uint16_t Error) {
         }
     }
     CloseLocalFile();
-    xfer_.dataClosed = true;
-    xfer_.dataError = Error;
+    data_->Transfer().dataClosed = true;
+    data_->Transfer().dataError = Error;
     TransferFinish();
 }
 
 void TCustomFtpCli::PutFinalReply() {
     DisplayReply();
     if (statusCode_ == kReplyTransferDone || statusCode_ == kReplyActionDone) {
-        xfer_.finalReplyOk = true;
+        data_->Transfer().finalReplyOk = true;
         TransferFinish();
         return;
     }

@@ -19,6 +19,24 @@ constexpr int kSocketOptionOn = -1;  // any non-zero value turns a boolean optio
 constexpr uint32_t kConnectMask = kFdRead | kFdWrite | kFdAccept | kFdConnect | kFdClose;
 constexpr uint32_t kListenMask = kFdRead | kFdWrite | kFdAccept | kFdClose;
 constexpr uint32_t kDupMask = kFdRead | kFdWrite | kFdConnect | kFdClose;
+constexpr const char* kAnyIPv4 = "0.0.0.0";
+
+// Connect failures that another address of the same host may not share.
+bool IsAddressFailure(int code) {
+    switch (code) {
+        case kErrConnRefused:
+        case kErrTimedOut:
+        case kErrNetUnreach:
+        case kErrHostUnreach:
+        case kErrHostDown:
+        case kErrNetDown:
+        case kErrAddrNotAvail:
+        case kErrAfNoSupport:
+            return true;
+        default:
+            return false;
+    }
+}
 
 }  // namespace
 
@@ -39,6 +57,7 @@ TCustomWSocket::~TCustomWSocket() {
         } catch (...) {
         }
     }
+    StopConnectTimer();
     if (hSocket_ != kInvalidSocket) SocketClose(hSocket_);
     loop_->UnregisterTarget(window_);
 }
@@ -63,6 +82,16 @@ void TCustomWSocket::AssignEndpointText(const std::string& value, std::string& t
 void TCustomWSocket::SetAddr(const std::string& value) {
     AssignEndpointText(value, addrStr_, addrAssigned_, addrResolved_,
                        "Cannot change Addr if not closed");
+    if (state_ == wsClosed) TakeLookupFallbacks();
+}
+
+// Addr set to the first result of this socket's last host lookup takes the lookup's other
+// results as the addresses to try after it; any other Addr has none of its own.
+void TCustomWSocket::TakeLookupFallbacks() {
+    addrFallbacks_.clear();
+    if (dnsResultList_.size() < 2 || addrStr_ != dnsResultList_.front()) return;
+    addrFallbacks_.assign(dnsResultList_.begin() + 1, dnsResultList_.end());
+    addrResolved_ = false;
 }
 
 void TCustomWSocket::SetPort(const std::string& value) {
@@ -89,7 +118,12 @@ void TCustomWSocket::SetLocalAddr(const std::string& value) {
         SignalError("Cannot change LocalAddr if not closed");
         return;
     }
-    const std::string text = value.empty() ? "0.0.0.0" : value;
+    const std::string text = value.empty() ? kAnyIPv4 : value;
+    SocketAddress v6;
+    if (ParseIPv6Address(text, v6)) {
+        localAddrStr_ = AddressText(v6);
+        return;
+    }
     const uint32_t addr = InetAddr(text);
     if (addr == INADDR_NONE && TrimBlanks(text) != "255.255.255.255") {
         SignalError("SetLocalAddr(): Invalid IP address");
@@ -121,24 +155,44 @@ void TCustomWSocket::SetSendFlags(TSocketSendFlags value) {
 
 std::string TCustomWSocket::GetPeerAddr() {
     if (state_ != wsConnected) return "error";
-    sockaddr_in peer{};
-    int len = sizeof(peer);
-    if (SocketGetPeerName(hSocket_, &peer, &len) != 0) {
+    SocketAddress peer;
+    if (SocketGetPeerName(hSocket_, &peer) != 0) {
         ReportSocketError("GetPeerName");
         return "error";
     }
-    return InetNtoa(peer.sin_addr.s_addr);
+    return AddressText(peer);
 }
 
 std::string TCustomWSocket::GetPeerPort() {
     if (state_ != wsConnected) return "error";
-    sockaddr_in peer{};
-    int len = sizeof(peer);
-    if (SocketGetPeerName(hSocket_, &peer, &len) != 0) {
+    SocketAddress peer;
+    if (SocketGetPeerName(hSocket_, &peer) != 0) {
         ReportSocketError("GetPeerPort");
         return "error";
     }
-    return std::to_string(ntohs(peer.sin_port));
+    return std::to_string(peer.Port());
+}
+
+int TCustomWSocket::GetPeerAddress(SocketAddress& addr) {
+    if (state_ != wsConnected) return kSocketError;
+    return SocketGetPeerName(hSocket_, &addr);
+}
+
+int TCustomWSocket::GetSockAddress(SocketAddress& addr) {
+    return SocketGetSockName(hSocket_, &addr);
+}
+
+int TCustomWSocket::AddressFamily() const {
+    if (hSocket_ == kInvalidSocket) return AF_UNSPEC;
+    const int family = SocketFamily(hSocket_);
+    return family < 0 ? AF_UNSPEC : family;
+}
+
+std::string TCustomWSocket::GetBoundAddr() {
+    if (state_ != wsBound && state_ != wsConnected && state_ != wsListening) return "error";
+    SocketAddress local;
+    if (SocketGetSockName(hSocket_, &local) != 0) return "error";
+    return AddressText(local);
 }
 
 int TCustomWSocket::GetPeerSockAddr(sockaddr_in& addr, int& len) {
@@ -152,10 +206,9 @@ int TCustomWSocket::GetSockName(sockaddr_in& addr, int& len) {
 
 std::string TCustomWSocket::GetBoundPort() {
     if (state_ != wsBound && state_ != wsConnected && state_ != wsListening) return "error";
-    sockaddr_in local{};
-    int len = sizeof(local);
-    if (SocketGetSockName(hSocket_, &local, &len) != 0) return "error";
-    return std::to_string(ntohs(local.sin_port));
+    SocketAddress local;
+    if (SocketGetSockName(hSocket_, &local) != 0) return "error";
+    return std::to_string(local.Port());
 }
 
 int TCustomWSocket::GetSockOpt(int level, int option, void* value, int& len) {
@@ -195,9 +248,10 @@ void TCustomWSocket::SetState(TSocketState newState) {
 }
 
 void TCustomWSocket::ResetDefaults() {
-    sin_ = sockaddr_in{};
-    sin_.sin_family = AF_INET;
-    addrFamily_ = AF_INET;
+    StopConnectTimer();
+    targets_.clear();
+    targetPort_ = 0;
+    targetIndex_ = 0;
     addrResolved_ = false;
     portResolved_ = false;
     localPortResolved_ = false;
@@ -209,7 +263,7 @@ void TCustomWSocket::ResetDefaults() {
     protoAssigned_ = true;
     protoResolved_ = false;
     localPortStr_ = "0";
-    localAddrStr_ = "0.0.0.0";
+    localAddrStr_ = kAnyIPv4;
     lingerOnOff_ = wsLingerOn;
     lingerTimeout_ = 0;
     hSocket_ = kInvalidSocket;
@@ -234,23 +288,31 @@ void TCustomWSocket::ApplyLinger() {
     }
 }
 
+// The default LocalAddr "0.0.0.0" is the wildcard of either family: an IPv6 handle binds
+// "::" then. Any other LocalAddr must be of the handle's family.
+int TCustomWSocket::BindLocalAddress(int family) {
+    SocketAddress local = SocketAddress::Any(family, localPortNum_);
+    if (localAddrStr_ != kAnyIPv4 && !ParseIPv6Address(localAddrStr_, local)) {
+        local = SocketAddress::IPv4(WSocketResolveHost(localAddrStr_), 0);
+    }
+    local.SetPort(localPortNum_);
+    if (SocketBind(hSocket_, local) != 0) return SocketLastError();
+    return 0;
+}
+
 void TCustomWSocket::BindLocal() {
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_port = htons(localPortNum_);
-    local.sin_addr.s_addr = WSocketResolveHost(localAddrStr_);
-    if (SocketBind(hSocket_, local) != 0) {
+    const int family = AddressFamily() == AF_INET6 ? AF_INET6 : AF_INET;
+    if (BindLocalAddress(family) != 0) {
         lastError_ = SocketLastError();
         SignalError(Sprintf("winsock.bind failed, error #%d", lastError_));
     }
-    sockaddr_in bound{};
-    int len = sizeof(bound);
-    if (SocketGetSockName(hSocket_, &bound, &len) != 0) {
+    SocketAddress bound;
+    if (SocketGetSockName(hSocket_, &bound) != 0) {
         lastError_ = SocketLastError();
         SignalError(Sprintf("winsock.getsockname failed, error #%d", lastError_));
         return;
     }
-    localPortNum_ = ntohs(bound.sin_port);
+    localPortNum_ = bound.Port();
     localPortStr_ = std::to_string(localPortNum_);
 }
 
@@ -267,8 +329,15 @@ bool TCustomWSocket::OpenStreamOptions() {
         ReportSocketError("setsockopt(SO_KEEPALIVE)");
         return false;
     }
-    if (localPortNum_ != 0 || localAddrStr_ != "0.0.0.0") BindLocal();
+    if (localPortNum_ != 0 || localAddrStr_ != kAnyIPv4) BindLocal();
     return true;
+}
+
+SocketAddress TCustomWSocket::CurrentTarget() const {
+    if (targetIndex_ >= targets_.size()) return {};
+    SocketAddress target = targets_[targetIndex_];
+    target.SetPort(targetPort_);
+    return target;
 }
 
 // Resolves what is not yet resolved, in this order: protocol, port, local port (for a
@@ -281,7 +350,7 @@ void TCustomWSocket::ResolveEndpoint(bool withLocalPort) {
     }
     if (!portResolved_) {
         portNum_ = static_cast<uint16_t>(WSocketResolvePort(portStr_, protoStr_));
-        sin_.sin_port = htons(portNum_);
+        targetPort_ = portNum_;
         portResolved_ = true;
     }
     if (withLocalPort && !localPortResolved_) {
@@ -289,7 +358,11 @@ void TCustomWSocket::ResolveEndpoint(bool withLocalPort) {
         localPortResolved_ = true;
     }
     if (!addrResolved_) {
-        sin_.sin_addr.s_addr = WSocketResolveHost(addrStr_);
+        targets_ = WSocketResolveHostAddresses(addrStr_);
+        for (const std::string& text : addrFallbacks_) {
+            SocketAddress next;
+            if (ParseNumericAddress(text, next)) targets_.push_back(next);
+        }
         addrResolved_ = true;
     }
 }
@@ -319,7 +392,15 @@ void TCustomWSocket::Connect() {
     }
 
     ClearSendQueue();
-    hSocket_ = SocketOpen(AF_INET, sockType_, proto_);
+    targetIndex_ = 0;
+    hSocket_ = SocketOpen(CurrentTarget().Family(), sockType_, proto_);
+    // An address whose family this host cannot open (IPv6 where it is off) gives way to the
+    // next one.
+    while (hSocket_ == kInvalidSocket && sockType_ == SOCK_STREAM &&
+           targetIndex_ + 1 < targets_.size()) {
+        ++targetIndex_;
+        hSocket_ = SocketOpen(CurrentTarget().Family(), sockType_, proto_);
+    }
     if (hSocket_ == kInvalidSocket) {
         ReportSocketError("Connect (socket)");
         return;
@@ -328,7 +409,8 @@ void TCustomWSocket::Connect() {
 
     if (sockType_ == SOCK_DGRAM) {
         BindLocal();
-        if (sin_.sin_addr.s_addr == INADDR_BROADCAST) {
+        const SocketAddress target = CurrentTarget();
+        if (target.Family() == AF_INET && target.IPv4Address() == INADDR_BROADCAST) {
             const int on = kSocketOptionOn;
             if (SocketSetOpt(hSocket_, SOL_SOCKET, SO_BROADCAST, &on, sizeof(on)) != 0) {
                 ReportSocketError("setsockopt(SO_BROADCAST)");
@@ -350,12 +432,94 @@ void TCustomWSocket::Connect() {
         NotifySessionConnected(0);
         return;
     }
-    if (SocketConnect(hSocket_, sin_) == 0 || SocketLastError() == kErrWouldBlock) {
+    if (SocketConnect(hSocket_, CurrentTarget()) == 0 || SocketLastError() == kErrWouldBlock) {
         SetState(wsConnecting);
+        ArmConnectTimer();
         return;
     }
     lastError_ = SocketLastError();
     ReportSocketError("Connect");
+}
+
+// One more address after a failed one: a new handle with the options of the first, without
+// state changes or events. 0 when the connect is under way (its end comes as the connect
+// notification), else its error, with the handle closed again.
+int TCustomWSocket::StartConnectAttempt() {
+    const SocketAddress target = CurrentTarget();
+    hSocket_ = SocketOpen(target.Family(), sockType_, proto_);
+    if (hSocket_ == kInvalidSocket) return SocketLastError();
+    const int on = kSocketOptionOn;
+    int code = 0;
+    auto check = [&code](int rc) {
+        if (rc != 0 && code == 0) code = SocketLastError();
+    };
+    check(SocketSetOpt(hSocket_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on)));
+    if (lingerOnOff_ != wsLingerNoSet) {
+        linger value{};
+        value.l_onoff = static_cast<int>(lingerOnOff_);
+        value.l_linger = lingerTimeout_;
+        check(SocketSetOpt(hSocket_, SOL_SOCKET, SO_LINGER, &value, sizeof(value)));
+    }
+    check(SocketSetOpt(hSocket_, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof(on)));
+    if (code == 0 && (localPortNum_ != 0 || localAddrStr_ != kAnyIPv4)) {
+        try {
+            code = BindLocalAddress(target.Family());
+        } catch (const std::exception&) {
+            code = kErrAddrNotAvail;
+        }
+    }
+    if (code == 0) check(SocketAsyncSelect(hSocket_, window_, MsgSocketEvent, selectMask_));
+    if (code == 0 && SocketConnect(hSocket_, target) != 0 && SocketLastError() != kErrWouldBlock)
+        code = SocketLastError();
+    if (code != 0) {
+        SocketClose(hSocket_);
+        hSocket_ = kInvalidSocket;
+        return code;
+    }
+    ArmConnectTimer();
+    return 0;
+}
+
+// The connect to the current address failed with error: the next address is tried. False
+// when none is left or the failure is not the address's own (the caller then reports it).
+// When every further address fails at once, the last failure is reported here.
+bool TCustomWSocket::TryNextAddress(uint16_t error) {
+    if (sockType_ != SOCK_STREAM || !IsAddressFailure(error) || targetIndex_ + 1 >= targets_.size())
+        return false;
+    int code = error;
+    while (targetIndex_ + 1 < targets_.size()) {
+        ++targetIndex_;
+        if (hSocket_ != kInvalidSocket) SocketClose(hSocket_);
+        hSocket_ = kInvalidSocket;
+        code = StartConnectAttempt();
+        if (code == 0) return true;
+    }
+    lastError_ = code;
+    SetState(wsConnected);
+    NotifySessionConnected(static_cast<uint16_t>(code));
+    if (state_ != wsClosed && hSocket_ == kInvalidSocket) FinishClose(false, 0);
+    return true;
+}
+
+// Only while another address is left: the last one is bounded by the system alone.
+void TCustomWSocket::ArmConnectTimer() {
+    StopConnectTimer();
+    if (sockType_ != SOCK_STREAM || connectAttemptMs_ <= 0 || targetIndex_ + 1 >= targets_.size())
+        return;
+    connectTimer_ =
+        loop_->StartTimer(window_, MsgConnectTimeout, static_cast<uint32_t>(connectAttemptMs_));
+}
+
+void TCustomWSocket::StopConnectTimer() {
+    if (connectTimer_ == 0) return;
+    loop_->StopTimer(connectTimer_);
+    connectTimer_ = 0;
+}
+
+void TCustomWSocket::HandleConnectTimeout(const Message& msg) {
+    if (connectTimer_ == 0 || msg.wParam != connectTimer_) return;  // stopped meanwhile
+    StopConnectTimer();
+    if (state_ == wsConnecting) TryNextAddress(kErrTimedOut);
 }
 
 void TCustomWSocket::Listen() {
@@ -382,12 +546,19 @@ void TCustomWSocket::Listen() {
     }
 
     ClearSendQueue();
-    hSocket_ = SocketOpen(AF_INET, sockType_, proto_);
+    targetIndex_ = 0;
+    const SocketAddress local = CurrentTarget();
+    hSocket_ = SocketOpen(local.Family(), sockType_, proto_);
     if (hSocket_ == kInvalidSocket) {
         ReportSocketError("socket");
         return;
     }
-    if (SocketBind(hSocket_, sin_) != 0) {
+    if (local.IsIPv6()) {
+        // "::" takes IPv6 connections only: the IPv4 wildcard stays "0.0.0.0".
+        const int on = 1;
+        SocketSetOpt(hSocket_, IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof(on));
+    }
+    if (SocketBind(hSocket_, local) != 0) {
         // The handle is released before the report, so that it cannot leak when the report
         // raises; with the state still closed, the close that follows raises no event.
         const int code = SocketLastError();
@@ -424,8 +595,7 @@ TSocket TCustomWSocket::Accept() {
         ReportSocketError("not a listening socket");
         return kInvalidSocket;
     }
-    int len = sizeof(sin_);
-    acceptedHandle_ = SocketAccept(hSocket_, &sin_, &len);
+    acceptedHandle_ = SocketAccept(hSocket_, &acceptedPeer_);
     if (acceptedHandle_ == kInvalidSocket) {
         ReportSocketError("Accept");
         return kInvalidSocket;

@@ -1,7 +1,11 @@
-// TCustomWSocket: one IPv4 TCP (or UDP) endpoint driven entirely by notifications that
-// arrive as messages in the socket's own queue on the thread that created it. Every
+// TCustomWSocket: one TCP (or UDP) endpoint, IPv4 or IPv6, driven entirely by notifications
+// that arrive as messages in the socket's own queue on the thread that created it. Every
 // network happening (connection made, data readable, send room, peer closed, connection
 // pending, name lookup finished) becomes one of the socket's events.
+//
+// Addresses: Addr and LocalAddr take a dotted quad, an IPv6 address with or without
+// brackets ("::1", "[::1]"), or a name. A name may stand for several addresses of either
+// family; Connect tries them in the resolver's order (see Connect below).
 #pragma once
 
 #include <netinet/in.h>
@@ -16,6 +20,7 @@
 #include "net/WSockBuf.h"
 #include "platform/AsyncLookup.h"
 #include "platform/EventLoop.h"
+#include "platform/SocketAddress.h"
 #include "platform/SocketApi.h"
 
 namespace tarnwick::net {
@@ -30,6 +35,8 @@ inline constexpr uint32_t MsgAddrLookupDone = platform::kMsgUser + 3;
 inline constexpr uint32_t MsgCloseLater = platform::kMsgUser + 4;
 inline constexpr uint32_t MsgDestroyLater = platform::kMsgUser + 5;
 inline constexpr uint32_t MsgTestException = platform::kMsgUser + 6;
+// (TLS sockets use + 7 and + 8.)
+inline constexpr uint32_t MsgConnectTimeout = platform::kMsgUser + 9;
 inline constexpr uint32_t MsgLineRedeliver = platform::kMsgUser + 20;
 
 // Ordinal values matter: they are stored and compared as numbers.
@@ -66,6 +73,8 @@ using TBgExceptionEvent =
     std::function<void(TCustomWSocket* Sender, const std::exception& E, bool& CanClose)>;
 
 inline constexpr int kListenBacklog = 5;
+// How long a connect to one address may take while other addresses are left to try.
+inline constexpr int kDefaultConnectAttemptMs = 5000;
 inline constexpr int kDrainChunk = 1024;  // reads that discard data nobody handles
 
 class TCustomWSocket {
@@ -102,6 +111,7 @@ class TCustomWSocket {
     const std::string& LocalPort() const { return localPortStr_; }
     void SetLocalPort(const std::string& value);
 
+    // The peer's address text of a connected socket ("127.0.0.1", "::1"), else "error".
     std::string PeerAddr() { return GetPeerAddr(); }
     std::string PeerPort() { return GetPeerPort(); }
     const std::string& DnsResult() const { return dnsResult_; }
@@ -135,7 +145,28 @@ class TCustomWSocket {
     void SetSendBlockSize(int size) { sendQueue_.SetBlockSize(size); }
     bool AllSent() const { return allSent_; }
 
-    // Operations.
+    // Milliseconds a connect to one address may take when further addresses remain: then
+    // the next is tried. The last address has no such limit of its own: the system's connect
+    // time-out ends it, as it ends the connect to a host with a single address. 0 turns the
+    // limit off (only refusals and the system's time-outs move on).
+    int ConnectAttemptTimeout() const { return connectAttemptMs_; }
+    void SetConnectAttemptTimeout(int ms) { connectAttemptMs_ = ms < 0 ? 0 : ms; }
+
+    // The family of the open handle (connecting, connected, bound or listening): AF_INET or
+    // AF_INET6; AF_UNSPEC without a handle.
+    int AddressFamily() const;
+    // The local address text of the open handle ("0.0.0.0", "::1"), else "error": the
+    // counterpart of GetBoundPort.
+    std::string GetBoundAddr();
+    // Either family; 0, or -1 (not connected for the peer; the error for both).
+    int GetPeerAddress(platform::SocketAddress& addr);
+    int GetSockAddress(platform::SocketAddress& addr);
+
+    // Operations. Connect reaches the first address of Addr; when that connect is refused,
+    // finds no route, or takes longer than ConnectAttemptTimeout, the next address is tried
+    // on a new handle, without events (the state stays wsConnecting), and only the last
+    // failure is reported. The addresses are those of Addr's name, or, when Addr was set to
+    // the first result of this socket's last LookupHost, that lookup's results.
     virtual void Connect();
     virtual void Close();
     virtual void PostClose();
@@ -202,13 +233,19 @@ class TCustomWSocket {
     void ClearSendQueue() { sendQueue_.Clear(); }
     void QueueOutgoing(const void* data, int len) { sendQueue_.QueueOutgoing(data, len); }
     bool Destroying() const { return destroying_; }
+    // The addresses to try after Addr that came with the last lookup (see Connect).
+    const std::vector<std::string>& AddrFallbacks() const { return addrFallbacks_; }
     // Posts a message to the socket's own queue (deferred work of the socket itself).
     void PostToSelf(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
         loop_->Post(window_, msg, wParam, lParam);
     }
 
-    // Remote address: target of Connect, address of Listen, the peer after Accept.
-    sockaddr_in sin_{};
+    // Remote addresses (port 0): the targets of Connect in the order they are tried, the
+    // address of Listen first; targetPort_ (host order) goes with each of them.
+    std::vector<platform::SocketAddress> targets_;
+    uint16_t targetPort_ = 0;
+    // The peer of the last Accept.
+    platform::SocketAddress acceptedPeer_;
     bool addrResolved_ = false;
     bool portResolved_ = false;
     bool localPortResolved_ = false;
@@ -226,6 +263,15 @@ class TCustomWSocket {
     void HandleAddrLookupDone(const platform::Message& msg);
     bool OpenStreamOptions();
     void PostWriteNotification();
+    platform::SocketAddress CurrentTarget() const;
+    // 0, or the error of a bind to LocalAddr/LocalPort for a handle of the family.
+    int BindLocalAddress(int family);
+    void TakeLookupFallbacks();
+    int StartConnectAttempt();
+    bool TryNextAddress(uint16_t error);
+    void ArmConnectTimer();
+    void StopConnectTimer();
+    void HandleConnectTimeout(const platform::Message& msg);
 
     platform::EventLoop* loop_;
     platform::TargetId window_ = 0;
@@ -243,7 +289,11 @@ class TCustomWSocket {
 
     std::string addrStr_;
     bool addrAssigned_ = false;
-    int addrFamily_ = AF_INET;
+    // Addresses of the last lookup that follow Addr (see Connect).
+    std::vector<std::string> addrFallbacks_;
+    size_t targetIndex_ = 0;
+    platform::TimerId connectTimer_ = 0;
+    int connectAttemptMs_ = kDefaultConnectAttemptMs;
     int proto_ = IPPROTO_TCP;
     bool protoAssigned_ = true;
     bool protoResolved_ = false;

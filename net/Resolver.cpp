@@ -69,25 +69,70 @@ bool IsDottedQuad(const std::string& text) {
     return dots == 3 && value <= 255;
 }
 
-uint32_t WSocketResolveHost(const std::string& inAddr) {
+namespace {
+
+void CheckHostText(const std::string& inAddr) {
     if (inAddr.empty() || inAddr.size() > kMaxHostText) {
         throw ESocketException("WSocketResolveHost: '" + inAddr + "' Invalid Hostname.");
     }
-    const std::string host = TrimBlanks(inAddr);
-    if (IsDottedQuad(host)) {
-        const uint32_t addr = platform::InetAddr(host);
-        if (addr == INADDR_NONE && host != "255.255.255.255") {
-            throw ESocketException("WSocketResolveHost: '" + host + "' Invalid IP address.");
-        }
-        return addr;
+}
+
+uint32_t DottedQuadAddress(const std::string& host) {
+    const uint32_t addr = platform::InetAddr(host);
+    if (addr == INADDR_NONE && host != "255.255.255.255") {
+        throw ESocketException("WSocketResolveHost: '" + host + "' Invalid IP address.");
     }
+    return addr;
+}
+
+[[noreturn]] void CannotConvert(const std::string& host, int code) {
+    throw ESocketException(Sprintf(
+        "WSocketResolveHost: Cannot convert host address '%s', Error #%d", host.c_str(), code));
+}
+
+}  // namespace
+
+uint32_t WSocketResolveHost(const std::string& inAddr) {
+    CheckHostText(inAddr);
+    const std::string host = TrimBlanks(inAddr);
+    if (IsDottedQuad(host)) return DottedQuadAddress(host);
     const platform::NameAnswer answer = platform::CurrentNameService()->ByName(host);
     if (answer.error != 0 || answer.entry.addresses.empty()) {
-        const int code = answer.error != 0 ? answer.error : platform::kErrNoData;
-        throw ESocketException(Sprintf(
-            "WSocketResolveHost: Cannot convert host address '%s', Error #%d", host.c_str(), code));
+        CannotConvert(host, answer.error != 0 ? answer.error : platform::kErrNoData);
     }
     return answer.entry.addresses.front();
+}
+
+std::vector<platform::SocketAddress> WSocketResolveHostAddresses(const std::string& inAddr) {
+    CheckHostText(inAddr);
+    const std::string host = TrimBlanks(inAddr);
+    if (IsDottedQuad(host)) return {platform::SocketAddress::IPv4(DottedQuadAddress(host), 0)};
+    platform::SocketAddress v6;
+    if (platform::ParseIPv6Address(host, v6)) return {v6};
+    if (!host.empty() && host.front() == '[') {
+        throw ESocketException("WSocketResolveHost: '" + host + "' Invalid IP address.");
+    }
+    const platform::NameAnswer answer = platform::CurrentNameService()->ByName(host);
+    std::vector<platform::SocketAddress> found = answer.entry.allAddresses;
+    if (found.empty()) {
+        for (uint32_t a : answer.entry.addresses)
+            found.push_back(platform::SocketAddress::IPv4(a, 0));
+    }
+    if (answer.error != 0 || found.empty()) {
+        CannotConvert(host, answer.error != 0 ? answer.error : platform::kErrNoData);
+    }
+    return found;
+}
+
+bool ParseNumericAddress(const std::string& text, platform::SocketAddress& out) {
+    const std::string host = TrimBlanks(text);
+    if (IsDottedQuad(host)) {
+        const uint32_t addr = platform::InetAddr(host);
+        if (addr == INADDR_NONE && host != "255.255.255.255") return false;
+        out = platform::SocketAddress::IPv4(addr, 0);
+        return true;
+    }
+    return platform::ParseIPv6Address(host, out);
 }
 
 int WSocketResolvePort(const std::string& port, const std::string& proto) {

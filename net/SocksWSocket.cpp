@@ -10,6 +10,7 @@
 
 #include "net/Resolver.h"
 #include "platform/ErrorCodes.h"
+#include "platform/SocketAddress.h"
 
 namespace tarnwick::net {
 
@@ -33,6 +34,7 @@ constexpr int kSocks5IPv4ReplySize = 10;     // 4 header bytes, 4 address bytes,
 constexpr int kSocks5IPv6ReplySize = 22;     // 4 header bytes, 16 address bytes, the port
 constexpr int kSocks5DomainReplyExtra = 7;   // header, length byte and port around the name
 constexpr uint32_t kSocks4AMarkAddress = 1;  // 0.0.0.1: "the host name follows"
+constexpr size_t kIPv6AddressBytes = 16;
 
 // SOCKS 5 reply codes 1 to 8.
 const char* const kSocks5ReplyTexts[] = {
@@ -130,6 +132,20 @@ void TCustomSocksWSocket::Connect() {
         SignalError("tcp is the only protocol supported thru socks server");
         return;
     }
+    // A SOCKS 4 request holds a 4-byte address (and 4A's name would make the proxy look up
+    // an address text): neither can carry an IPv6 destination. When Addr is the first result
+    // of a lookup, an IPv4 address among the others serves SOCKS 4.
+    socks4Destination_ = Addr();
+    if (LevelIs4() && platform::IsIPv6Literal(Addr())) {
+        const auto& others = AddrFallbacks();
+        const auto v4 = std::find_if(others.begin(), others.end(),
+                                     [](const std::string& a) { return IsDottedQuad(a); });
+        if (socksLevel_ != "4" || v4 == others.end()) {
+            SignalError("SOCKS " + socksLevel_ + " cannot reach an IPv6 address");
+            return;
+        }
+        socks4Destination_ = *v4;
+    }
     // The proxy's port and address take the place of the destination's in the address the
     // base connects to. When the base gives up before opening a handle, they are dropped
     // again, so that a later direct Connect does not reach the proxy.
@@ -142,11 +158,11 @@ void TCustomSocksWSocket::Connect() {
     };
     try {
         if (!portResolved_) {
-            sin_.sin_port = htons(static_cast<uint16_t>(WSocketResolvePort(socksPort_, Proto())));
+            targetPort_ = static_cast<uint16_t>(WSocketResolvePort(socksPort_, Proto()));
             portResolved_ = tookPort = true;
         }
         if (!addrResolved_) {
-            sin_.sin_addr.s_addr = WSocketResolveHost(socksServer_);
+            targets_ = WSocketResolveHostAddresses(socksServer_);
             addrResolved_ = tookAddr = true;
         }
         destPort_ = static_cast<uint16_t>(WSocketResolvePort(Port(), Proto()));
@@ -398,7 +414,7 @@ void TCustomSocksWSocket::SendConnectRequest() {
         uint32_t address = htonl(kSocks4AMarkAddress);
         if (!is4A) {
             try {
-                address = WSocketResolveHost(host);  // may block on the name service
+                address = WSocketResolveHost(socks4Destination_);  // may block on the name service
             } catch (const std::exception& e) {
                 const bool socketError = dynamic_cast<const ESocketException*>(&e) != nullptr;
                 NotifySocksError(
@@ -419,18 +435,24 @@ void TCustomSocksWSocket::SendConnectRequest() {
             request.push_back('\0');
         }
     } else {
-        if (7 + host.size() > static_cast<size_t>(kSocksRequestAreaSize)) {
-            SocksFail(kSocksErrRequestTooLong, "socks request too long");
-            return;
-        }
-        // The destination always goes as a name, also a dotted address: the proxy
-        // resolves it.
         request.push_back(static_cast<char>(kSocks5Version));
         request.push_back(static_cast<char>(kCmdConnect));
         request.push_back('\0');
-        request.push_back(static_cast<char>(kAddrTypeDomain));
-        request.push_back(static_cast<char>(host.size()));
-        request += host;
+        platform::SocketAddress v6;
+        if (platform::ParseIPv6Address(host, v6)) {
+            // An IPv6 address goes as its 16 bytes: a proxy could not take "::1" for a name.
+            request.push_back(static_cast<char>(kAddrTypeIPv6));
+            request.append(reinterpret_cast<const char*>(v6.IPv6Bytes()), kIPv6AddressBytes);
+        } else {
+            if (7 + host.size() > static_cast<size_t>(kSocksRequestAreaSize)) {
+                SocksFail(kSocksErrRequestTooLong, "socks request too long");
+                return;
+            }
+            // Anything else goes as a name, also a dotted address: the proxy resolves it.
+            request.push_back(static_cast<char>(kAddrTypeDomain));
+            request.push_back(static_cast<char>(host.size()));
+            request += host;
+        }
         PutPort(request, destPort_);
     }
     socksState_ = SocksConnecting;

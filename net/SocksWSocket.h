@@ -113,7 +113,8 @@ class TCustomSocksWSocket : public TCustomWSocket {
     std::string socksPassword_;
     TSocksAuthentication socksAuthentication_ = socksNoAuthentication;
     uint8_t methodAsked_ = 0;
-    uint16_t destPort_ = 0;  // host order
+    uint16_t destPort_ = 0;          // host order
+    std::string socks4Destination_;  // what SOCKS 4 resolves: Addr, or its IPv4 fallback
     uint8_t reply_[kSocksReplyAreaSize] = {};
     int replyCount_ = 0;
     int leftoverCount_ = 0;

@@ -50,6 +50,9 @@ void TCustomWSocket::HandleMessage(const Message& msg) {
             }
             Close();
             break;
+        case MsgConnectTimeout:
+            HandleConnectTimeout(msg);
+            break;
         case MsgTestException:
             throw ESocketException("Test exception in WSocket");
         default:
@@ -85,6 +88,9 @@ void TCustomWSocket::HandleSocketEvent(uintptr_t handle, intptr_t lParam) {
     // The automatic closes below are for this notification's connection only: one that a
     // handler started meanwhile (Close and Connect again) is left alone.
     if ((events & kFdConnect) != 0) {
+        StopConnectTimer();
+        // A refused address of several gives way to the next; its failure is nobody's event.
+        if (error != 0 && TryNextAddress(error)) return;
         SetState(wsConnected);
         NotifySessionConnected(error);
         if (error != 0 && state_ != wsClosed && current()) Close();

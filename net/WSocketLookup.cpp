@@ -1,5 +1,6 @@
 // TCustomWSocket: asynchronous lookups. The answer arrives in the socket's own queue and
-// becomes OnDnsLookupDone, with the results in DnsResult and DnsResultList.
+// becomes OnDnsLookupDone, with the results in DnsResult and DnsResultList (addresses of
+// both families as texts, in the resolver's order).
 #include <netinet/in.h>
 
 #include "net/CustomWSocket.h"
@@ -38,6 +39,14 @@ void TCustomWSocket::LookupHost(const std::string& hostName) {
         NotifyDnsLookupDone(0);
         return;
     }
+    SocketAddress v6;
+    if (ParseIPv6Address(name, v6)) {
+        // So does an IPv6 address, bracketed or not; the result is its usual text ("::1").
+        dnsResult_ = AddressText(v6);
+        dnsResultList_.assign(1, dnsResult_);
+        NotifyDnsLookupDone(0);
+        return;
+    }
     lookupRequest_ = StartHostLookup(window_, MsgHostLookupDone, name);
     // The request identity is known before the worker can answer, so no completion can
     // arrive ahead of it.
@@ -67,10 +76,17 @@ void TCustomWSocket::HandleHostLookupDone(const Message& msg) {
     uint16_t error = SelectError(msg.lParam);
     const auto answer = std::static_pointer_cast<const NameAnswer>(msg.payload);
     if (error == 0) {
-        if (!answer || answer->entry.addresses.empty()) {
+        // Both families in the resolver's order; an IPv4-only answer has only the first list.
+        if (answer) {
+            for (const SocketAddress& a : answer->entry.allAddresses)
+                dnsResultList_.push_back(AddressText(a));
+            if (answer->entry.allAddresses.empty()) {
+                for (uint32_t a : answer->entry.addresses) dnsResultList_.push_back(InetNtoa(a));
+            }
+        }
+        if (dnsResultList_.empty()) {
             error = kErrNoData;
         } else {
-            for (uint32_t a : answer->entry.addresses) dnsResultList_.push_back(InetNtoa(a));
             dnsResult_ = dnsResultList_.front();
         }
     }

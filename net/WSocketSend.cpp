@@ -62,7 +62,7 @@ void TCustomWSocket::PostWriteNotification() {
 }
 
 int TCustomWSocket::RawSend(const void* data, int len) {
-    return sockType_ == SOCK_DGRAM ? SocketSendTo(hSocket_, data, len, sendFlags_, sin_)
+    return sockType_ == SOCK_DGRAM ? SocketSendTo(hSocket_, data, len, sendFlags_, CurrentTarget())
                                    : SocketSend(hSocket_, data, len, sendFlags_);
 }
 

@@ -19,7 +19,8 @@ class SystemNameService final : public NameService {
     NameAnswer ByName(const std::string& name) override {
         NameAnswer answer;
         addrinfo hints{};
-        hints.ai_family = AF_INET;
+        // Both families, in the order the system's resolver sorts them.
+        hints.ai_family = AF_UNSPEC;
         hints.ai_socktype = SOCK_STREAM;
         hints.ai_flags = AI_CANONNAME;
         addrinfo* list = nullptr;
@@ -32,12 +33,15 @@ class SystemNameService final : public NameService {
             if (ai->ai_canonname != nullptr && answer.entry.officialName.empty()) {
                 answer.entry.officialName = ai->ai_canonname;
             }
-            if (ai->ai_family != AF_INET || ai->ai_addr == nullptr) continue;
-            const auto* sin = reinterpret_cast<const sockaddr_in*>(ai->ai_addr);
-            answer.entry.addresses.push_back(sin->sin_addr.s_addr);
+            SocketAddress address;
+            if (!address.Assign(ai->ai_addr, ai->ai_addrlen)) continue;
+            address.SetPort(0);
+            answer.entry.allAddresses.push_back(address);
+            if (address.Family() == AF_INET)
+                answer.entry.addresses.push_back(address.IPv4Address());
         }
         freeaddrinfo(list);
-        if (answer.entry.addresses.empty()) answer.error = kErrNoData;
+        if (answer.entry.allAddresses.empty()) answer.error = kErrNoData;
         return answer;
     }
 

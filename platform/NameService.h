@@ -1,6 +1,7 @@
-// The name service: host names to IPv4 addresses and back, service names to ports,
-// protocol names to numbers. Blocking calls; the system's resolver unless a replacement is
-// installed (tests install one that answers from a table and records what was asked).
+// The name service: host names to addresses (IPv4 and IPv6) and IPv4 addresses back to names,
+// service names to ports, protocol names to numbers. Blocking calls; the system's resolver unless a
+// replacement is installed (tests install one that answers from a table and records what was
+// asked).
 #pragma once
 
 #include <cstdint>
@@ -9,11 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "platform/SocketAddress.h"
+
 namespace tarnwick::platform {
 
 struct HostEntry {
     std::string officialName;
-    std::vector<uint32_t> addresses;  // network byte order, in the answer's order
+    std::vector<uint32_t> addresses;  // the IPv4 ones, network byte order, in the answer's order
+    // Every address of either family (port 0), in the order the resolver gave them. An answer
+    // that fills only `addresses` (an IPv4-only service) leaves this empty.
+    std::vector<SocketAddress> allAddresses;
 };
 
 struct NameAnswer {

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <mutex>
 #include <unordered_map>
 
@@ -121,10 +122,13 @@ int SocketClose(TSocket s) {
 }
 
 int SocketBind(TSocket s, const sockaddr_in& addr) {
+    return SocketBind(s, SocketAddress::FromIPv4(addr));
+}
+
+int SocketBind(TSocket s, const SocketAddress& addr) {
     const int fd = FdOrFail(s);
     if (fd < 0) return kSocketError;
-    if (bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr)) != 0)
-        return FailErrno(errno);
+    if (bind(fd, addr.Raw(), addr.Length()) != 0) return FailErrno(errno);
     return 0;
 }
 
@@ -135,30 +139,54 @@ int SocketListen(TSocket s, int backlog) {
     return 0;
 }
 
-TSocket SocketAccept(TSocket s, sockaddr_in* addr, int* addrLen) {
+namespace {
+
+// accept4 into raw (room for any address), len in/out.
+TSocket AcceptInto(TSocket s, sockaddr* raw, socklen_t* len) {
     const int fd = FdOrFail(s);
     if (fd < 0) return kInvalidSocket;
-    sockaddr_in peer{};
-    socklen_t len = sizeof(peer);
-    const int newFd =
-        accept4(fd, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    const int newFd = accept4(fd, raw, len, SOCK_NONBLOCK | SOCK_CLOEXEC);
     const int err = errno;
     Notifier().Accepted(fd);
     if (newFd < 0) {
         FailErrno(err);
         return kInvalidSocket;
     }
-    if (addr != nullptr) *addr = peer;
-    if (addrLen != nullptr) *addrLen = static_cast<int>(len);
     const TSocket handle = Handles().Add(newFd);
     Notifier().AcceptedConnection(newFd, handle);
     return handle;
 }
 
+}  // namespace
+
+TSocket SocketAccept(TSocket s, sockaddr_in* addr, int* addrLen) {
+    // An IPv6 peer fills only what an IPv4 address holds; its full length is reported.
+    sockaddr_storage peer{};
+    socklen_t len = sizeof(peer);
+    const TSocket handle = AcceptInto(s, reinterpret_cast<sockaddr*>(&peer), &len);
+    if (handle == kInvalidSocket) return handle;
+    if (addr != nullptr) std::memcpy(addr, &peer, sizeof(*addr));
+    if (addrLen != nullptr) *addrLen = static_cast<int>(len);
+    return handle;
+}
+
+TSocket SocketAccept(TSocket s, SocketAddress* peer) {
+    sockaddr_storage raw{};
+    socklen_t len = sizeof(raw);
+    const TSocket handle = AcceptInto(s, reinterpret_cast<sockaddr*>(&raw), &len);
+    if (handle != kInvalidSocket && peer != nullptr)
+        peer->Assign(reinterpret_cast<const sockaddr*>(&raw), len);
+    return handle;
+}
+
 int SocketConnect(TSocket s, const sockaddr_in& addr) {
+    return SocketConnect(s, SocketAddress::FromIPv4(addr));
+}
+
+int SocketConnect(TSocket s, const SocketAddress& addr) {
     const int fd = FdOrFail(s);
     if (fd < 0) return kSocketError;
-    if (connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr)) == 0) {
+    if (connect(fd, addr.Raw(), addr.Length()) == 0) {
         Notifier().ConnectStarted(fd, s, 0);
         return 0;
     }
@@ -192,11 +220,15 @@ int SocketSend(TSocket s, const void* data, int len, int flags) {
 }
 
 int SocketSendTo(TSocket s, const void* data, int len, int flags, const sockaddr_in& to) {
+    return SocketSendTo(s, data, len, flags, SocketAddress::FromIPv4(to));
+}
+
+int SocketSendTo(TSocket s, const void* data, int len, int flags, const SocketAddress& to) {
     const int fd = FdOrFail(s);
     if (fd < 0) return kSocketError;
     if (len < 0) return Fail(kErrInvalidArgument);
-    const ssize_t n = sendto(fd, data, static_cast<size_t>(len), flags | MSG_NOSIGNAL,
-                             reinterpret_cast<const sockaddr*>(&to), sizeof(to));
+    const ssize_t n =
+        sendto(fd, data, static_cast<size_t>(len), flags | MSG_NOSIGNAL, to.Raw(), to.Length());
     if (n < 0) {
         const int err = errno;
         if (err == EAGAIN || err == EWOULDBLOCK) Notifier().SendBlocked(fd);
@@ -264,14 +296,30 @@ namespace {
 
 using NameCall = int (*)(int, sockaddr*, socklen_t*);
 
-int AddressOf(TSocket s, NameCall call, sockaddr_in* addr, int* len) {
+int AddressOf(TSocket s, NameCall call, sockaddr_storage& found, socklen_t& l) {
     const int fd = FdOrFail(s);
     if (fd < 0) return kSocketError;
-    sockaddr_in found{};
-    socklen_t l = sizeof(found);
+    l = sizeof(found);
     if (call(fd, reinterpret_cast<sockaddr*>(&found), &l) != 0) return FailErrno(errno);
-    if (addr != nullptr) *addr = found;
+    return 0;
+}
+
+// An IPv6 address fills only what an IPv4 address holds; its full length is reported.
+int AddressOf(TSocket s, NameCall call, sockaddr_in* addr, int* len) {
+    sockaddr_storage found{};
+    socklen_t l = 0;
+    if (AddressOf(s, call, found, l) != 0) return kSocketError;
+    if (addr != nullptr) std::memcpy(addr, &found, sizeof(*addr));
     if (len != nullptr) *len = static_cast<int>(l);
+    return 0;
+}
+
+int AddressOf(TSocket s, NameCall call, SocketAddress* addr) {
+    sockaddr_storage found{};
+    socklen_t l = 0;
+    if (AddressOf(s, call, found, l) != 0) return kSocketError;
+    if (addr != nullptr && !addr->Assign(reinterpret_cast<const sockaddr*>(&found), l))
+        return Fail(kErrAfNoSupport);
     return 0;
 }
 
@@ -283,6 +331,20 @@ int SocketGetSockName(TSocket s, sockaddr_in* addr, int* len) {
 
 int SocketGetPeerName(TSocket s, sockaddr_in* addr, int* len) {
     return AddressOf(s, getpeername, addr, len);
+}
+
+int SocketGetSockName(TSocket s, SocketAddress* addr) {
+    return AddressOf(s, getsockname, addr);
+}
+
+int SocketGetPeerName(TSocket s, SocketAddress* addr) {
+    return AddressOf(s, getpeername, addr);
+}
+
+int SocketFamily(TSocket s) {
+    SocketAddress local;
+    if (SocketGetSockName(s, &local) != 0) return kSocketError;
+    return local.Family();
 }
 
 int SocketAsyncSelect(TSocket s, TargetId target, uint32_t msg, uint32_t mask) {

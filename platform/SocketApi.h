@@ -1,5 +1,5 @@
 // The socket calls the socket layer is built on, in the shape of the original platform's
-// socket library: non-blocking IPv4 sockets behind opaque handles, -1 (kSocketError) on
+// socket library: non-blocking IPv4 and IPv6 sockets behind opaque handles, -1 (kSocketError) on
 // failure with the error code (ErrorCodes.h) kept per thread for SocketLastError(), and
 // readiness notifications through SocketAsyncSelect (SocketNotifier.h).
 //
@@ -18,6 +18,7 @@
 #include <string>
 
 #include "platform/EventLoop.h"
+#include "platform/SocketAddress.h"
 
 namespace tarnwick::platform {
 
@@ -54,6 +55,17 @@ int SocketGetSockName(TSocket s, sockaddr_in* addr, int* len);
 int SocketGetPeerName(TSocket s, sockaddr_in* addr, int* len);
 // Notifications for s as msg to target (wParam = s); mask 0 stops them.
 int SocketAsyncSelect(TSocket s, TargetId target, uint32_t msg, uint32_t mask);
+
+// The same calls for addresses of either family (IPv4 or IPv6). A SocketAddress that is
+// filled in is left as it was when the call fails.
+int SocketBind(TSocket s, const SocketAddress& addr);
+TSocket SocketAccept(TSocket s, SocketAddress* peer);
+int SocketConnect(TSocket s, const SocketAddress& addr);
+int SocketSendTo(TSocket s, const void* data, int len, int flags, const SocketAddress& to);
+int SocketGetSockName(TSocket s, SocketAddress* addr);
+int SocketGetPeerName(TSocket s, SocketAddress* addr);
+// AF_INET or AF_INET6 of an open handle; -1 with the error set when it cannot be told.
+int SocketFamily(TSocket s);
 
 // Address conversions of the socket library. InetAddr accepts the classic forms (a.b.c.d,
 // a.b.c, a.b, a; decimal, octal, hex parts) and returns INADDR_NONE (all ones, in network

@@ -221,6 +221,10 @@ bool T_Main::ConnectTo(const TFTPServerInfo& server) {
     ftp::TFtpClient& f = c.Ftp1;
     f.SetHostName(s.Server);
     f.SetEncryption(EngineEncryption(s.Encryption));
+    // Only EPSV itself turns EPSV on; any other value is PASV.
+    f.SetPassiveCommand(s.DataConnection == static_cast<std::uint8_t>(TServerDataConnection::Epsv)
+                            ? ftp::TFtpPassiveCommand::Epsv
+                            : ftp::TFtpPassiveCommand::Pasv);
     f.SetPort(ControlPort(s.Port, f.Encryption(), kFtpService));
     if (s.Anonymous != 0) {
         f.SetUserName(kAnonymousUser);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "listing/TextUtil.h"
+#include "platform/SocketAddress.h"
 
 namespace tarnwick::session {
 
@@ -17,6 +18,28 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
         if (AsciiLower(text[i]) != prefix[i]) return false;
     }
     return true;
+}
+
+// The host of "host[:port]": an IPv6 address is written in brackets ("[::1]:2121"), or bare
+// without a port ("::1"); the port, when there is one, goes to port. A bracket that does not
+// enclose the host keeps the whole text as the host.
+std::string TakeHostAndPort(std::string text, std::string& port) {
+    if (!text.empty() && text.front() == '[') {
+        const size_t close = text.find(']');
+        const std::string rest = close == std::string::npos ? "" : text.substr(close + 1);
+        if (close != std::string::npos && (rest.empty() || rest.front() == ':')) {
+            if (!rest.empty()) port = rest.substr(1);
+            return text.substr(1, close - 1);
+        }
+        return text;  // no host of ours: the connect says what is wrong with it
+    } else if (platform::IsIPv6Literal(text)) {
+        return text;
+    }
+    if (const size_t colon = text.find(':'); colon != std::string::npos) {
+        port = text.substr(colon + 1);
+        text.erase(colon);
+    }
+    return text;
 }
 
 }  // namespace
@@ -40,11 +63,7 @@ void NormalizeServerAddress(TFTPServerInfo& server) {
         server.InitialDir = text.substr(slash, kMaxInitialDir);
         text.erase(slash);
     }
-    if (const size_t colon = text.find(':'); colon != std::string::npos) {
-        server.Port = text.substr(colon + 1);
-        text.erase(colon);
-    }
-    server.Server = text;
+    server.Server = TakeHostAndPort(text, server.Port);
 }
 
 std::string AddSlash(std::string_view path) {

@@ -15,7 +15,9 @@ inline constexpr size_t kMaxInitialDir = 255;
 // Takes the Server text of a record apart: trimmed; a leading "ftp://", then a leading
 // "http://" (either in any case) dropped; every space deleted; "user[:password]@" before the
 // first "@" goes to User and Password; "/dir" from the first "/" on to InitialDir; ":port" to
-// Port. What is left is the host.
+// Port. What is left is the host. An IPv6 host is written in brackets, with or without a port
+// ("ftp://[::1]:2121/pub", "[::1]"), or bare without one ("::1"); the host is kept without
+// the brackets.
 void NormalizeServerAddress(TFTPServerInfo& server);
 
 // The path with "/" appended unless it ends with one; an empty path becomes "/".

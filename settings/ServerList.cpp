@@ -22,7 +22,7 @@ struct ServerKey {
 constexpr size_t kNoLimit = 0;
 
 // The items in the order every line holds them: the 19 of the original list, then the
-// encryption, which older lists do not have.
+// encryption and the data connection, which older lists do not have.
 const ServerKey kServerKeys[] = {
     {"Name", &TFTPServerInfo::Name, 50, 0},
     {"Server", &TFTPServerInfo::Server, kNoLimit, 0},
@@ -44,6 +44,7 @@ const ServerKey kServerKeys[] = {
     {"CheckPSW", &TFTPServerInfo::CheckPSW, 0, 1},
     {"CheckVHost", &TFTPServerInfo::CheckVHost, 0, 0},
     {"Encryption", &TFTPServerInfo::Encryption, 0, 0, true},
+    {"DataConnection", &TFTPServerInfo::DataConnection, 0, 0, true},
 };
 
 constexpr char kItemEnd = ';';

@@ -22,6 +22,12 @@ enum class TServerEncryption : std::uint8_t {
 };
 inline constexpr std::uint8_t kHighestEncryption = 3;
 
+// The values of TFTPServerInfo::DataConnection.
+enum class TServerDataConnection : std::uint8_t {
+    Pasv = 0,
+    Epsv = 1,
+};
+
 // One saved server. Flags hold a byte each: 0 is no, anything else yes.
 struct TFTPServerInfo {
     std::string Name;  // at most 50 bytes
@@ -46,6 +52,10 @@ struct TFTPServerInfo {
     // 0 plain, 1 explicit TLS required, 2 implicit TLS, 3 explicit TLS if the server offers it
     // (TServerEncryption). Written only when not 0, so older lists read and write as before.
     std::uint8_t Encryption = 0;
+    // The command of a passive data connection on IPv4: 0 PASV, 1 EPSV (falling back to PASV
+    // when the server does not know it); TServerDataConnection. Any other value reads as PASV
+    // and is kept. Written only when not 0, like Encryption.
+    std::uint8_t DataConnection = 0;
 
     bool operator==(const TFTPServerInfo&) const = default;
 };

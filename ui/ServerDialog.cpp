@@ -93,6 +93,19 @@ TServerDialog::TServerDialog(dialogs::TFFtpBase& form, session::TDialogService& 
         // The port box follows the mode (implicit TLS has a port of its own).
         edits_[At(TServerText::PortEdt)]->setText(ShownText(form_.Text(TServerText::PortEdt)));
     });
+    auto* dataConnection = MakeChild<QComboBox>(this);
+    dataConnection->setObjectName("cbDataConnection");
+    dataConnection->setAccessibleName(QString::fromUtf8(dialogs::kDataConnectionLabel));
+    for (const char* item : dialogs::kDataConnectionChoices)
+        dataConnection->addItem(QString::fromUtf8(item));
+    dataConnection->setCurrentIndex(form_.DataConnectionIndex());
+    auto* dataConnectionLabel =
+        MakeChild<QLabel>(this, QString::fromUtf8(dialogs::kDataConnectionLabel));
+    dataConnectionLabel->setBuddy(dataConnection);
+    encryptionRow->addWidget(dataConnectionLabel);
+    encryptionRow->addWidget(dataConnection);
+    connect(dataConnection, &QComboBox::currentIndexChanged, this,
+            [this](int index) { form_.SetDataConnectionIndex(index); });
 
     auto* folders = Nested<QFormLayout>(this, layout);
     AddEdit(TServerText::RemoteDirEdt, "RemoteDirEdt", folders);

@@ -134,19 +134,23 @@ TEST_F(CliSavedServer, LsListsWithMlsdUnlessAnswerIsGiven) {
 TEST_F(CliSavedServer, TheRecordsModeHoldsUnlessAnOptionSaysOtherwise) {
     struct Case {
         std::uint8_t pasv;
+        std::uint8_t dataConnection;
         const char* option;
         const char* sent;
     };
+    // The record's data connection (a value it does not know is PASV) and --epsv; EPSV
+    // concerns passive mode only.
     const Case cases[] = {
-        {0, nullptr, "> PORT "},
-        {1, nullptr, "> PASV"},
-        {0, "--passive", "> PASV"},
-        {1, "--active", "> PORT "},
+        {0, 0, nullptr, "> PORT "},    {1, 0, nullptr, "> PASV"},  {0, 0, "--passive", "> PASV"},
+        {1, 0, "--active", "> PORT "}, {1, 1, nullptr, "> EPSV"},  {1, 9, nullptr, "> PASV"},
+        {1, 0, "--epsv", "> EPSV"},    {0, 1, nullptr, "> PORT "},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.pasv) + (c.option ? c.option : ""));
+        SCOPED_TRACE(std::to_string(c.pasv) + "/" + std::to_string(c.dataConnection) +
+                     (c.option ? c.option : ""));
         TFTPServerInfo s = Saved("Mode");
         s.Pasv = c.pasv;
+        s.DataConnection = c.dataConnection;
         Save({s});
         std::vector<std::string> args = {"-v", "ls", "@Mode"};
         if (c.option) args.insert(args.begin(), c.option);

@@ -363,5 +363,32 @@ TEST_F(ServerPropertiesTest, EncryptionChoiceAndThePortItBrings) {
     EXPECT_EQ(cancelled.Record().Encryption, 0);
 }
 
+TEST_F(ServerPropertiesTest, DataConnectionChoice) {
+    struct {
+        int stored;  // the record's DataConnection at opening
+        int shown;   // what cbDataConnection shows
+        int chosen;  // the user's choice, or -1 for none
+        int saved;
+    } cases[] = {
+        {0, 0, -1, 0}, {0, 0, 1, 1}, {1, 1, 0, 0},
+        {1, 1, -1, 1}, {0, 0, 2, 0},  // not a choice: nothing changes
+        {9, 0, -1, 9},                // a value of a later version shows as PASV and is kept
+        {9, 0, 0, 9},                 // choosing what is shown changes nothing either
+        {9, 0, 1, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.stored) + " -> " + std::to_string(c.chosen));
+        TFTPServerInfo record = NewServerInfo();
+        record.Name = "Data";
+        record.Server = "host1";
+        record.DataConnection = static_cast<std::uint8_t>(c.stored);
+        TFFtpBase form(record, settings.path());
+        EXPECT_EQ(form.DataConnectionIndex(), c.shown);
+        if (c.chosen >= 0) form.SetDataConnectionIndex(c.chosen);
+        ASSERT_TRUE(form.Confirm());
+        EXPECT_EQ(form.Record().DataConnection, c.saved);
+    }
+}
+
 }  // namespace
 }  // namespace tarnwick::dialogs

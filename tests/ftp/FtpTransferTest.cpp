@@ -1,7 +1,7 @@
 // Transfers against the scripted server: the completion rule, the PASV and PORT texts,
-// malformed PASV replies, the local file's fate when a download is refused, restart
-// offsets, the line display; and the pure pieces (PASV port, PORT text, statistics line,
-// line splitting, share flags) as tables.
+// malformed PASV replies, EPSV when chosen (its fallback to PASV, hostile replies), the local
+// file's fate when a download is refused, restart offsets, the line display; and the pure pieces
+// (PASV port, PORT text, statistics line, line splitting, share flags) as tables.
 #include <arpa/inet.h>
 #include <unistd.h>
 
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tests/ftp/FtpTestKit.h"
+#include "tests/support/FakeNameService.h"
 
 namespace tarnwick::ftp {
 namespace {
@@ -67,6 +68,49 @@ TEST(FtpTransferPieces, PortTextNamesTheControlConnectionsLocalAddress) {
     EXPECT_EQ(PortCommandText("127.0.0.1", local, 258), "PORT 127,0,0,1,1,2");
     ::inet_pton(AF_INET, "255.0.128.1", &local);
     EXPECT_EQ(PortCommandText("192.0.2.7", local, 65535), "PORT 255,0,128,1,255,255");
+}
+
+TEST(FtpTransferPieces, EpsvRepliesGiveTheirPortOrWhatIsWrong) {
+    struct Case {
+        std::string reply;
+        uint16_t port;  // 0: refused with problem
+        std::string problem;
+    };
+    const std::string noParens = "no (|||port|) in the reply";
+    const std::string noDelimiter = "no usable delimiter in the reply";
+    const std::string fields = "the reply's fields are not |||port|";
+    const std::string notNumber = "the reply's port is not a number";
+    const std::string over = "the reply's port is over 65535";
+    const Case cases[] = {
+        {"229 Entering Extended Passive Mode (|||6446|)", 6446, ""},
+        {"229 ok (!!!21!)", 21, ""},
+        {"229 (|||65535|).", 65535, ""},
+        {"229 Entering Extended Passive Mode |||6446|", 0, noParens},
+        {"229 Entering Extended Passive Mode (|||6446|", 0, noParens},
+        {"", 0, noParens},
+        {"229 ()", 0, noDelimiter},
+        {"229 ( 6446 )", 0, noDelimiter},
+        {"229 (1116461)", 0, noDelimiter},
+        {"229 (||6446|)", 0, fields},
+        {"229 (|||6446)", 0, fields},
+        {"229 (|1|2|6446|)", 0, fields},
+        {"229 (||||)", 0, "the reply names no port"},
+        {"229 (|||0|)", 0, "the reply names port 0"},
+        {"229 (|||65536|)", 0, over},
+        {"229 (|||99999999999999999999999999|)", 0, over},
+        {"229 (|||12a|)", 0, notNumber},
+        {"229 (|||-1|)", 0, notNumber},
+        {"229 (|||6446|6446|)", 0, notNumber},
+    };
+    for (const auto& c : cases) {
+        uint16_t port = 0;
+        EXPECT_EQ(ParseEpsvPort(c.reply, port), c.problem) << c.reply;
+        if (c.problem.empty()) {
+            EXPECT_EQ(port, c.port) << c.reply;
+        }
+    }
+    EXPECT_EQ(EprtCommandText(true, "::1", 5001), "EPRT |2|::1|5001|");
+    EXPECT_EQ(EprtCommandText(false, "10.1.2.3", 65535), "EPRT |1|10.1.2.3|65535|");
 }
 
 TEST(FtpTransferPieces, StatisticsLine) {
@@ -276,6 +320,140 @@ TEST_F(FtpTransfer, UnusablePasvRepliesEndTheRequestWithAClearError) {
         PumpFor(50);
         EXPECT_EQ(server.Received(), Lines{"PASV"});  // no RETR went out
         EXPECT_EQ(Read(Local("keep")), "old bytes");
+        ftp.AbortSession();
+    }
+}
+
+TEST_F(FtpTransfer, PassiveConnectsToTheAddressTheControlConnectionReached) {
+    // The name's first address refuses (nothing listens on 127.0.0.2); the control connection
+    // is made to the second, and so is the data connection.
+    tarnwick::testing::ScopedFakeNameService names;
+    names->AddHost("twice.test", {"127.0.0.2", "127.0.0.1"});
+    ScriptedFtpServer server;
+    server.Reply("220 Ready").Expect("PASV").Reply(server.PasvReplyText());
+    server.AcceptData().Expect("LIST").Reply("150 Here").SendData("x\r\n").CloseData();
+    server.Reply("226 Done");
+    server.Start();
+    ftp.SetPassive(true);
+    ftp.SetHostName("twice.test");
+    ftp.SetPort(server.PortText());
+    ExpectRequest([&] { ftp.OpenAsync(); }, TFtpRequest::OpenAsync, 0);
+    ftp.SetLocalFileName(Local("list"));
+    ExpectRequest([&] { ftp.DirAsync(); }, TFtpRequest::DirAsync, 0);
+    EXPECT_EQ(Read(Local("list")), "x\r\n");
+}
+
+// ---- EPSV chosen on an IPv4 control connection ------------------------------------------
+
+std::string EpsvReplyText(const ScriptedFtpServer& server) {
+    return "229 Entering Extended Passive Mode (|||" + std::to_string(server.DataPort()) + "|)";
+}
+
+constexpr const char* kEpsvFallbackNotice =
+    "! EPSV not understood by the server: PASV for the rest of the session";
+
+TEST_F(FtpTransfer, EpsvWhenChosenOpensEveryPassiveDataConnection) {
+    ScriptedFtpServer server;
+    server.Reply("220 Ready").Expect("EPSV").Reply(EpsvReplyText(server));
+    server.AcceptData().Expect("RETR f").Reply("150 Opening").SendData("hello").CloseData();
+    server.Reply("226 Done").Expect("EPSV").Reply(EpsvReplyText(server));
+    server.AcceptData().Expect("STOR g").Reply("150 go").ReceiveData().Reply("226 Stored");
+    ftp.SetPassiveCommand(TFtpPassiveCommand::Epsv);
+    OpenPassive(server);
+    ftp.SetHostFileName("f");
+    ftp.SetLocalFileName(Local("f"));
+    ExpectRequest([&] { ftp.GetAsync(); }, TFtpRequest::GetAsync, 0);
+    EXPECT_EQ(Read(Local("f")), "hello");
+    Write(Local("g"), "upload");
+    ftp.SetHostFileName("g");
+    ftp.SetLocalFileName(Local("g"));
+    ExpectRequest([&] { ftp.PutAsync(); }, TFtpRequest::PutAsync, 0);
+    EXPECT_EQ(server.DataReceived(), "upload");
+    EXPECT_EQ(server.Received(), (Lines{"EPSV", "RETR f", "EPSV", "STOR g"}));
+    EXPECT_EQ(ftp.PasvReply(), "");  // that is the last 227 reply, and none came
+    EXPECT_FALSE(Displayed(kEpsvFallbackNotice));
+}
+
+TEST_F(FtpTransfer, EpsvChosenLeavesActiveModeWithPort) {
+    ScriptedFtpServer server;
+    server.Reply("220 Ready").Expect("PORT 127,0,0,1,*").Reply("200 PORT ok");
+    server.Expect("NLST").ConnectData().Reply("150 Here").SendData("a\r\n").CloseData();
+    server.Reply("226 Done");
+    server.Start();
+    ftp.SetPassiveCommand(TFtpPassiveCommand::Epsv);
+    Open(server);
+    ftp.SetLocalFileName(Local("names"));
+    ExpectRequest([&] { ftp.LsAsync(); }, TFtpRequest::LsAsync, 0);
+    EXPECT_TRUE(server.Mismatches().empty()) << server.Mismatches().front();
+    EXPECT_EQ(Read(Local("names")), "a\r\n");
+}
+
+TEST_F(FtpTransfer, EpsvNotUnderstoodFallsBackToPasvOnceForTheSession) {
+    for (const char* refusal : {"500 'EPSV': command not understood.", "502 Not implemented"}) {
+        SCOPED_TRACE(refusal);
+        ScriptedFtpServer server;
+        server.Reply("220 Ready").Expect("EPSV").Reply(refusal);
+        server.Expect("PASV").Reply(server.PasvReplyText());
+        server.AcceptData().Expect("RETR f").Reply("150 Opening").SendData("hello").CloseData();
+        server.Reply("226 Done");
+        // The next transfer of the session goes straight to PASV.
+        server.Expect("PASV").Reply(server.PasvReplyText());
+        server.AcceptData().Expect("LIST").Reply("150 Here").SendData("x\r\n").CloseData();
+        server.Reply("226 Done");
+        ftp.SetPassiveCommand(TFtpPassiveCommand::Epsv);
+        OpenPassive(server);
+        ftp.SetHostFileName("f");
+        ftp.SetLocalFileName(Local("f"));
+        ExpectRequest([&] { ftp.GetAsync(); }, TFtpRequest::GetAsync, 0);
+        EXPECT_EQ(ftp.ErrorMessage(), "");
+        EXPECT_EQ(Read(Local("f")), "hello");
+        EXPECT_TRUE(Displayed(kEpsvFallbackNotice));
+        ftp.SetHostFileName("");
+        ftp.SetLocalFileName(Local("list"));
+        ExpectRequest([&] { ftp.DirAsync(); }, TFtpRequest::DirAsync, 0);
+        EXPECT_EQ(Read(Local("list")), "x\r\n");
+        EXPECT_EQ(server.Received(), (Lines{"EPSV", "PASV", "RETR f", "PASV", "LIST"}));
+        ftp.AbortSession();
+        display.clear();
+    }
+}
+
+TEST_F(FtpTransfer, UnusableEpsvRepliesAndOtherRefusalsEndTheRequest) {
+    struct Case {
+        std::string reply;
+        uint16_t error;
+        std::string text;  // the error message before the reply's text
+    };
+    const std::string unusable = "500 EPSV reply unusable (";
+    const Case cases[] = {
+        {"229 Entering Extended Passive Mode (|||0|)", 500, unusable + "the reply names port 0): "},
+        {"229 Entering Extended Passive Mode (|||70000|)", 500,
+         unusable + "the reply's port is over 65535): "},
+        {"229 Entering Extended Passive Mode", 500, unusable + "no (|||port|) in the reply): "},
+        {"229 Entering Extended Passive Mode (|||x|)", 500,
+         unusable + "the reply's port is not a number): "},
+        {"229 (|1.2.3.4|5000|)", 500, unusable + "the reply's fields are not |||port|): "},
+        {"200 EPSV ok", 500, "500 EPSV answered without a 229 reply: "},
+        // Only "not understood" falls back; any other refusal is the request's end.
+        {"425 Cannot open passive connection", 425, ""},
+        {"501 Syntax error", 501, ""},
+    };
+    Write(Local("keep"), "old bytes");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reply);
+        ScriptedFtpServer server;
+        server.Reply("220 Ready").Expect("EPSV").Reply(c.reply);
+        ftp.SetPassiveCommand(TFtpPassiveCommand::Epsv);
+        OpenPassive(server);
+        ftp.SetHostFileName("f");
+        ftp.SetLocalFileName(Local("keep"));
+        ExpectRequest([&] { ftp.GetAsync(); }, TFtpRequest::GetAsync, c.error);
+        EXPECT_EQ(ftp.ErrorMessage(), c.text + c.reply);
+        EXPECT_EQ(ftp.State(), esReady);
+        PumpFor(50);
+        EXPECT_EQ(server.Received(), Lines{"EPSV"});  // neither PASV nor RETR went out
+        EXPECT_EQ(Read(Local("keep")), "old bytes");
+        EXPECT_FALSE(Displayed(kEpsvFallbackNotice));
         ftp.AbortSession();
     }
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tests/net/SocksTestKit.h"
+#include "tests/support/LoopbackPorts.h"
 #include "tests/support/SocksProxies.h"
 
 namespace tarnwick::net {
@@ -94,6 +95,42 @@ TEST(SocksThroughMicrosocks, RefusedDestinationGivesTheProxysCode) {
     ASSERT_TRUE(client.WaitClosed()) << client.log.Text();
     EXPECT_TRUE(client.log.Has("sockserror:20008:connection refused")) << client.log.Text();
     EXPECT_TRUE(client.log.Has("closed:20008"));
+}
+
+// microsocks reaches an IPv6 destination named by its 16 bytes: an echo server on ::1.
+TEST(SocksThroughMicrosocks, AnIPv6DestinationRoundTrips) {
+    if (!testing::IPv6LoopbackAvailable()) GTEST_SKIP() << "no ::1 on this machine";
+    MicrosocksProxy proxy;
+    ASSERT_TRUE(proxy.Running()) << proxy.Failure();
+    TWSocket listener;
+    TWSocket conn;
+    conn.OnDataAvailable = [](TCustomWSocket* s, uint16_t) {
+        char buf[16384];
+        int n;
+        while ((n = s->Receive(buf, sizeof(buf))) > 0) s->Send(buf, n);
+    };
+    listener.SetAddr("::1");
+    listener.SetPort("0");
+    listener.Listen();
+    listener.OnSessionAvailable = [&](TCustomWSocket*, uint16_t) {
+        const TSocket h = listener.Accept();
+        if (h != kInvalidSocket) conn.Dup(h);
+    };
+    SocksClient client;
+    client.UseCredentials(proxy.User(), proxy.Password());
+    std::vector<uint8_t> back;
+    client.sock.OnDataAvailable = testkit::ReadAllInto(back);
+    client.Connect(proxy.PortText(), "5", "[::1]", listener.GetBoundPort());
+    ASSERT_TRUE(client.WaitConnected()) << client.log.Text() << proxy.Log();
+    ASSERT_TRUE(client.log.Has("connected:0")) << client.log.Text() << proxy.Log();
+    ASSERT_TRUE(PumpUntil([&] { return conn.State() == wsConnected; }));
+    EXPECT_EQ(conn.PeerAddr(), "::1");  // the proxy's leg to the server is IPv6
+    const auto sent = testkit::Pattern(kRoundTripBytes, 11);
+    ASSERT_EQ(client.sock.Send(sent.data(), static_cast<int>(sent.size())),
+              static_cast<int>(sent.size()));
+    ASSERT_TRUE(PumpUntil([&] { return back.size() >= sent.size(); }, kRoundTripDeadlineMs))
+        << back.size() << " of " << sent.size();
+    EXPECT_TRUE(back == sent);
 }
 
 TEST(SocksThroughDante, Socks4AndSocks5RoundTrips) {

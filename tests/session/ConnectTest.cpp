@@ -147,6 +147,28 @@ TEST_F(ConnectTest, DoubleClickLogsInEntersTheInitialDirectoryAndListsIt) {
     EXPECT_FALSE(Core().Controls.Enabled("sbDisConnect"));
 }
 
+TEST_F(ConnectTest, TheServersDataConnectionChoiceReachesTheEngine) {
+    // One engine for both servers: each connect sets the choice of its own server.
+    TFTPServerInfo epsv = Pyftpd("epsv");
+    epsv.Pasv = 1;
+    epsv.DataConnection = static_cast<std::uint8_t>(TServerDataConnection::Epsv);
+    TFTPServerInfo pasv = Pyftpd("pasv");
+    pasv.Pasv = 1;
+    SaveServers({epsv, pasv});
+    Create();
+    for (const char* name : {"epsv", "pasv", "epsv"}) {
+        SCOPED_TRACE(name);
+        Core().Log.Clear();
+        Open(name);
+        ASSERT_TRUE(NextListing()) << ftpd.Log();
+        const bool wantEpsv = std::string(name) == "epsv";
+        EXPECT_EQ(Logged("> EPSV"), wantEpsv);
+        EXPECT_EQ(Logged("> PASV"), !wantEpsv);
+        main->sbDisConnectClick();
+        ASSERT_TRUE(WaitServerMode());
+    }
+}
+
 TEST_F(ConnectTest, TheServerTextCarriesSchemeLoginPortAndDirectory) {
     TFTPServerInfo s = NewServerInfo();
     s.Name = "url";

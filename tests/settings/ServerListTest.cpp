@@ -146,6 +146,7 @@ TEST(ServerList, ListReadsBackThroughTheFile) {
     full.AnswerName = "Mine";
     full.CheckVHost = 1;
     full.Encryption = 3;
+    full.DataConnection = 1;
     std::vector<TFTPServerInfo> servers{full, NewServerInfo(), full};
     servers[2].Name = "Second";
     TempFolder folder;
@@ -242,6 +243,36 @@ TEST(ServerList, EncryptionItemFollowsCheckVHostOnlyWhenSet) {
         const TFTPServerInfo server = ReadServerLine(c.line);
         EXPECT_EQ(server.Encryption, c.encryption);
         EXPECT_TRUE(ServerLine(server).ends_with(c.written));
+    }
+}
+
+TEST(ServerList, DataConnectionItemComesLastAndOnlyWhenSet) {
+    const std::string older =
+        "Name=Mirror;Server=host1;Port=21;User=anonymous;Anonymous=1;SavePassword=1;Pasv=1;"
+        "Answer=0957681;AnswerName=Default;CheckPSW=1;CheckVHost=0;";
+    TFTPServerInfo server = ReadServerLine(older);
+    EXPECT_EQ(server.DataConnection, 0);
+    EXPECT_EQ(ServerLine(server), older);
+    server.DataConnection = static_cast<std::uint8_t>(TServerDataConnection::Epsv);
+    EXPECT_EQ(ServerLine(server), older + "DataConnection=1;");
+    server.Encryption = 1;
+    EXPECT_EQ(ServerLine(server), older + "Encryption=1;DataConnection=1;");
+    EXPECT_EQ(ReadServerLine(ServerLine(server)), server);
+    struct {
+        const char* line;
+        int value;
+        const char* written;  // the record's own items after CheckVHost
+    } cases[] = {
+        {"DataConnection=1;Name=a", 1, "CheckVHost=0;DataConnection=1;"},
+        {"Name=a;DataConnection=0;", 0, "CheckVHost=0;"},
+        {"Name=a;DataConnection=;", 0, "CheckVHost=0;"},                     // unreadable: PASV
+        {"Name=a;DataConnection=9;", 9, "CheckVHost=0;DataConnection=9;"},   // unknown: kept
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        const TFTPServerInfo read = ReadServerLine(c.line);
+        EXPECT_EQ(read.DataConnection, c.value);
+        EXPECT_TRUE(ServerLine(read).ends_with(c.written)) << ServerLine(read);
     }
 }
 

@@ -1,5 +1,5 @@
-// A name service for tests: answers host queries from a table (everything else is "host
-// not found"), records every query, and can hold a name's answer back until released.
+// A name service for tests: answers host queries from a table (IPv4 and IPv6 texts) (everything
+// else is "host not found"), records every query, and can hold a name's answer back until released.
 // Ports and protocols come from the system's databases.
 #pragma once
 
@@ -62,7 +62,17 @@ class FakeNameService : public platform::NameService {
             return answer;
         }
         answer.entry.officialName = name;
-        for (const auto& a : it->second) answer.entry.addresses.push_back(platform::InetAddr(a));
+        // IPv6 texts go to the answer's list of all addresses only, as the system's do.
+        for (const auto& a : it->second) {
+            platform::SocketAddress v6;
+            if (platform::ParseIPv6Address(a, v6)) {
+                answer.entry.allAddresses.push_back(v6);
+                continue;
+            }
+            answer.entry.addresses.push_back(platform::InetAddr(a));
+            answer.entry.allAddresses.push_back(
+                platform::SocketAddress::IPv4(platform::InetAddr(a), 0));
+        }
         return answer;
     }
     platform::NameAnswer ByAddress(uint32_t address) override {

@@ -88,4 +88,46 @@ inline bool ReadableWithin(int fd, int waitMs) {
     return ::poll(&p, 1, waitMs) > 0;
 }
 
+// A port free right now on ::1; 0 when none could be had.
+inline uint16_t FreeIPv6LoopbackPort() {
+    const int fd = ::socket(AF_INET6, SOCK_STREAM, 0);
+    if (fd < 0) return 0;
+    sockaddr_in6 addr{};
+    addr.sin6_family = AF_INET6;
+    addr.sin6_addr = in6addr_loopback;
+    socklen_t len = sizeof(addr);
+    uint16_t port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
+        port = ntohs(addr.sin6_port);
+    ::close(fd);
+    return port;
+}
+
+// True when a connection to [::1]:port is accepted.
+inline bool IPv6LoopbackPortAccepts(uint16_t port) {
+    const int fd = ::socket(AF_INET6, SOCK_STREAM, 0);
+    if (fd < 0) return false;
+    sockaddr_in6 addr{};
+    addr.sin6_family = AF_INET6;
+    addr.sin6_addr = in6addr_loopback;
+    addr.sin6_port = htons(port);
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// Whether this machine has the IPv6 loopback ::1 to listen on (tests over IPv6 skip
+// without it).
+inline bool IPv6LoopbackAvailable() {
+    const int fd = ::socket(AF_INET6, SOCK_STREAM, 0);
+    if (fd < 0) return false;
+    sockaddr_in6 addr{};
+    addr.sin6_family = AF_INET6;
+    addr.sin6_addr = in6addr_loopback;
+    const bool ok = ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0;
+    ::close(fd);
+    return ok;
+}
+
 }  // namespace tarnwick::testing

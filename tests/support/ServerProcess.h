@@ -21,7 +21,9 @@ inline constexpr int kServerPollMs = 10;
 // Waits until 127.0.0.1:port accepts connections. False when the child exited first (the
 // port was taken, or its configuration was refused; `pid` is then reaped and set to -1)
 // or when the deadline passed (the child is left running for the caller to stop).
-inline bool WaitUntilListening(pid_t& pid, uint16_t port, int deadlineMs = kServerStartDeadlineMs) {
+// (On [::1]:port with ipv6.)
+inline bool WaitUntilListening(pid_t& pid, uint16_t port, int deadlineMs = kServerStartDeadlineMs,
+                               bool ipv6 = false) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs);
     while (std::chrono::steady_clock::now() < deadline) {
         int status = 0;
@@ -29,7 +31,7 @@ inline bool WaitUntilListening(pid_t& pid, uint16_t port, int deadlineMs = kServ
             pid = -1;
             return false;
         }
-        if (LoopbackPortAccepts(port)) return true;
+        if (ipv6 ? IPv6LoopbackPortAccepts(port) : LoopbackPortAccepts(port)) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(kServerPollMs));
     }
     return false;

@@ -52,7 +52,10 @@ bool MakeSelfSignedCertificate(const std::string& pemPath, const std::string& co
 
 VsftpdServer::VsftpdServer() : VsftpdServer(VsftpdTls{}) {}
 
-VsftpdServer::VsftpdServer(VsftpdTls tls) : tls_(std::move(tls)) {
+VsftpdServer::VsftpdServer(VsftpdTls tls) : VsftpdServer(std::move(tls), false) {}
+
+VsftpdServer::VsftpdServer(VsftpdTls tls, bool ipv6Loopback)
+    : tls_(std::move(tls)), ipv6_(ipv6Loopback) {
     const passwd* pw = ::getpwnam(kServedUser);
     if (pw == nullptr) {
         failure_ = "no \"ftp\" system user (is vsftpd installed?)";
@@ -88,7 +91,7 @@ VsftpdServer::VsftpdServer(VsftpdTls tls) : tls_(std::move(tls)) {
         }
     }
     for (int attempt = 0; attempt < kStartAttempts && port_ == 0; ++attempt) {
-        const uint16_t port = FreeLoopbackPort();
+        const uint16_t port = ipv6_ ? FreeIPv6LoopbackPort() : FreeLoopbackPort();
         if (port != 0 && StartOn(port)) port_ = port;
     }
     if (port_ == 0 && failure_.empty()) failure_ = "vsftpd did not start: " + Log();
@@ -98,11 +101,9 @@ bool VsftpdServer::StartOn(uint16_t port) {
     const std::string conf = base_ + "/vsftpd.conf";
     {
         std::ofstream out(conf, std::ios::trunc);
-        out << "listen=YES\n"
-               "listen_ipv6=NO\n"
-               "listen_address=127.0.0.1\n"
-               "listen_port="
-            << port
+        out << (ipv6_ ? "listen=NO\nlisten_ipv6=YES\nlisten_address6=::1\n"
+                      : "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\n")
+            << "listen_port=" << port
             << "\n"
                "background=NO\n"
                "anonymous_enable=YES\n"
@@ -170,7 +171,7 @@ bool VsftpdServer::StartOn(uint16_t port) {
         failure_ = "cannot run " + std::string(kVsftpd);
         return false;
     }
-    if (WaitUntilListening(pid_, port)) return true;
+    if (WaitUntilListening(pid_, port, kServerStartDeadlineMs, ipv6_)) return true;
     Stop();
     return false;
 }

@@ -1,5 +1,5 @@
 // A second real FTP server for integration tests: vsftpd from Debian, run by the tests on
-// 127.0.0.1 with a port picked free, serving a fresh temporary folder.
+// 127.0.0.1 (or ::1) with a port picked free, serving a fresh temporary folder.
 //
 // How it runs inside a container as root (written down here because every line matters):
 //   - anonymous login only ("anonymous", any password, no PAM involved); writes allowed
@@ -51,6 +51,8 @@ class VsftpdServer {
 
     VsftpdServer();
     explicit VsftpdServer(VsftpdTls tls);
+    // With ipv6Loopback the server listens on ::1 (listen_ipv6) instead of 127.0.0.1.
+    VsftpdServer(VsftpdTls tls, bool ipv6Loopback);
     ~VsftpdServer();
     VsftpdServer(const VsftpdServer&) = delete;
     VsftpdServer& operator=(const VsftpdServer&) = delete;
@@ -87,6 +89,7 @@ class VsftpdServer {
     std::string logPath_;
     std::string failure_;
     VsftpdTls tls_;
+    bool ipv6_ = false;
     pid_t pid_ = -1;
     uint16_t port_ = 0;
     uid_t ftpUid_ = 0;

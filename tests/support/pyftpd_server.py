@@ -1,6 +1,7 @@
 """A real FTP server for the integration tests.
 
-Serves one folder to one user on 127.0.0.1 with a port the system picks, and prints
+Serves one folder to one user on 127.0.0.1 (or the --address given, "::1" say) with a
+port the system picks, and prints
 "PORT <n>" on stdout once it listens. Stopped with SIGTERM.
 """
 import argparse
@@ -37,6 +38,7 @@ def main():
     parser.add_argument("--mlsd-links", action="store_true",
                         help="name symbolic links in MLSD as OS.unix=symlink")
     parser.add_argument("--tls-cert", default=None)
+    parser.add_argument("--address", default="127.0.0.1")
     args = parser.parse_args()
 
     logging.basicConfig(filename=args.log, level=logging.INFO)
@@ -54,7 +56,7 @@ def main():
     handler.auth_failed_timeout = 0.2
     if args.mlsd_links:
         handler.abstracted_fs = LinkReportingFS
-    server = FTPServer(("127.0.0.1", 0), handler)
+    server = FTPServer((args.address, 0), handler)
     signal.signal(signal.SIGTERM, lambda *_: server.close_all() or sys.exit(0))
     print("PORT %d" % server.socket.getsockname()[1], flush=True)
     server.serve_forever(handle_exit=True)

@@ -53,6 +53,7 @@ class EncryptionGuiTest : public QObject {
     Q_OBJECT
   private slots:
     void serverDialogSavesTheEncryption();
+    void serverDialogSavesTheDataConnection();
     void certificateQuestionButtonsEnterAndEscape();
     void hookAsksThroughTheDialogAndTheLockFollows();
 };
@@ -79,6 +80,29 @@ void EncryptionGuiTest::serverDialogSavesTheEncryption() {
     QCOMPARE(list, "Name=secure;Server=127.0.0.1;Port=990;Password=" + ScramblePassword("p") +
                        ";User=u;Anonymous=0;SavePassword=1;Pasv=1;Answer=0957681;CheckPSW=1;"
                        "CheckVHost=0;Encryption=2;\r\n");
+}
+
+void EncryptionGuiTest::serverDialogSavesTheDataConnection() {
+    TGuiWindow w({testing::LoopbackServer("extended", "21", "u", "p")});
+    QVERIFY(w.exposed);
+    w.main->FTPViewSelectItems({0});
+    TModalSteps steps;
+    steps.Then("TFFtpBase", [](QWidget& d) {
+        auto& choice = Child<QComboBox>(d, "cbDataConnection");
+        QCOMPARE(choice.count(), 2);
+        QCOMPARE(choice.currentText(), QString("PASV"));
+        QCOMPARE(choice.accessibleName(), QString("Data connection"));
+        choice.setCurrentIndex(1);
+        QCOMPARE(choice.currentText(), QString("EPSV"));
+        Later([&d] { Child<QPushButton>(d, "OK").click(); });
+    });
+    w.window->Action("sbProperties")->trigger();
+    QVERIFY(steps.Done());
+    QCOMPARE(w.Core().Servers.at(0).DataConnection, 1);
+    const std::string list = testing::ReadBytes(w.settings.file(kServerListFileName));
+    QCOMPARE(list, "Name=extended;Server=127.0.0.1;Port=21;Password=" + ScramblePassword("p") +
+                       ";User=u;Anonymous=0;SavePassword=1;Pasv=1;Answer=0957681;CheckPSW=1;"
+                       "CheckVHost=0;DataConnection=1;\r\n");
 }
 
 void EncryptionGuiTest::certificateQuestionButtonsEnterAndEscape() {
