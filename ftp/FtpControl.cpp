@@ -98,14 +98,7 @@ TCustomFtpCli::~TCustomFtpCli() {
     CloseLocalFile();
     // The sockets go without calling back into an engine that is being destroyed.
     data_.reset();
-    net::TWSocket& s = *controlSocket_;
-    s.OnDnsLookupDone = nullptr;
-    s.OnSessionConnected = nullptr;
-    s.OnDataAvailable = nullptr;
-    s.OnSessionClosed = nullptr;
-    s.OnSessionAvailable = nullptr;
-    s.OnDataSent = nullptr;
-    s.OnChangeState = nullptr;
+    DetachSocketHandlers(*controlSocket_);
     controlSocket_.reset();
 }
 

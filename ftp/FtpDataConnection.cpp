@@ -25,9 +25,7 @@ TFtpDataConnection::TFtpDataConnection(net::TWSocket& control)
     socket_->SetSendBlockSize(static_cast<int>(kSendBlockSize));
 }
 
-TFtpDataConnection::~TFtpDataConnection() {
-    // The socket goes without calling back into an engine that is being destroyed.
-    net::TWSocket& s = *socket_;
+void DetachSocketHandlers(net::TWSocket& s) {
     s.OnDnsLookupDone = nullptr;
     s.OnSessionConnected = nullptr;
     s.OnDataAvailable = nullptr;
@@ -36,6 +34,10 @@ TFtpDataConnection::~TFtpDataConnection() {
     s.OnDataSent = nullptr;
     s.OnChangeState = nullptr;
     s.OnTlsDone = nullptr;
+}
+
+TFtpDataConnection::~TFtpDataConnection() {
+    DetachSocketHandlers(*socket_);
     earlyData_.Reset();
     socket_.reset();
 }

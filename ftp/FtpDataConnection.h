@@ -20,6 +20,10 @@
 
 namespace tarnwick::ftp {
 
+// Unhooks every handler of a socket the engine owns, so that it goes without calling back
+// into an engine that is being destroyed.
+void DetachSocketHandlers(net::TWSocket& s);
+
 class TFtpDataConnection {
   public:
     using Notice = std::function<void(const std::string& text)>;
