@@ -137,6 +137,7 @@ constexpr TDescribed kByName[] = {
     {"cbVH", "The server is a virtual host shared with others"},
     {"cbMPsw", "Shows the password as stars"},
     {"cbEncryption", "Whether and how the session is encrypted with TLS"},
+    {"cbDataConnection", "How passive data connections are asked for: PASV, or EPSV first"},
     {"RemoteDirEdt", "The remote folder the session starts in"},
     {"LocalDir", "The local folder the session starts in"},
     {"Browse", "Chooses the local folder"},
