@@ -228,8 +228,15 @@ void LookGuiTest::logCopyClearAndSave() {
     TModalSteps steps;
     steps.Then("SaveFileDialog", [&](QWidget& d) {
         auto& dialog = static_cast<QFileDialog&>(d);
-        dialog.selectFile(QString::fromStdString(target));
-        QTimer::singleShot(0, &dialog, [&dialog] { static_cast<QDialog&>(dialog).accept(); });
+        // The name typed into the dialog's own field: selectFile races with the dialog
+        // filling that field from the folder it is still reading.
+        QTimer::singleShot(0, &dialog, [&dialog, &target] {
+            if (auto* name = dialog.findChild<QLineEdit*>("fileNameEdit"))
+                name->setText(QString::fromStdString(target));
+            else
+                dialog.selectFile(QString::fromStdString(target));
+            static_cast<QDialog&>(dialog).accept();
+        });
     });
     action("LogSave")->trigger();
     QVERIFY(steps.Done());
