@@ -148,36 +148,25 @@ int TCustomTlsWSocket::BufferedCount() {
     return TCustomSocksWSocket::BufferedCount();
 }
 
-int TCustomTlsWSocket::RawReceive(void* buffer, int size, int flags) {
-    switch (tlsState_) {
-        case TlsOff:
-            return TCustomSocksWSocket::RawReceive(buffer, size, flags);
-        case TlsReady:
-            return channel_->Read(buffer, size);
-        case TlsShaking:
-            SetSocketLastError(kErrWouldBlock);
-            return -1;
-        case TlsFailed:
-            break;
-    }
-    SetSocketLastError(channel_ ? channel_->Error() : kErrNotConn);
+// Bytes cannot move while the handshake runs (would block) or after it failed (its error).
+int TCustomTlsWSocket::UnavailableIo() const {
+    if (tlsState_ == TlsShaking)
+        SetSocketLastError(kErrWouldBlock);
+    else
+        SetSocketLastError(channel_ ? channel_->Error() : kErrNotConn);
     return -1;
 }
 
+int TCustomTlsWSocket::RawReceive(void* buffer, int size, int flags) {
+    if (tlsState_ == TlsOff) return TCustomSocksWSocket::RawReceive(buffer, size, flags);
+    if (tlsState_ == TlsReady) return channel_->Read(buffer, size);
+    return UnavailableIo();
+}
+
 int TCustomTlsWSocket::RawSend(const void* data, int len) {
-    switch (tlsState_) {
-        case TlsOff:
-            return TCustomSocksWSocket::RawSend(data, len);
-        case TlsReady:
-            return channel_->Write(data, len);
-        case TlsShaking:
-            SetSocketLastError(kErrWouldBlock);
-            return -1;
-        case TlsFailed:
-            break;
-    }
-    SetSocketLastError(channel_ ? channel_->Error() : kErrNotConn);
-    return -1;
+    if (tlsState_ == TlsOff) return TCustomSocksWSocket::RawSend(data, len);
+    if (tlsState_ == TlsReady) return channel_->Write(data, len);
+    return UnavailableIo();
 }
 
 }  // namespace tarnwick::net

@@ -54,6 +54,7 @@ class TCustomTlsWSocket : public TCustomSocksWSocket {
     int BufferedCount() override;
     int RawReceive(void* buffer, int size, int flags) override;
     int RawSend(const void* data, int len) override;
+    int UnavailableIo() const;
     virtual void NotifyTlsDone(uint16_t error);
 
   private:
