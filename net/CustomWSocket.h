@@ -230,6 +230,9 @@ class TCustomWSocket {
     void ReportSocketError(const std::string& functionName);
     void ServeReadable(uint16_t error);
     void TryToSend();
+    bool OnlyADrainedBlock();
+    void SendStraight(const uint8_t* bytes, int len);
+    void SendRefused();
     void ClearSendQueue() { sendQueue_.Clear(); }
     void QueueOutgoing(const void* data, int len) { sendQueue_.QueueOutgoing(data, len); }
     bool Destroying() const { return destroying_; }

@@ -1,6 +1,8 @@
 // TCustomWSocket: the send side. Send never blocks and never refuses data: what the
 // network stack does not take at once waits in the send queue and goes out whenever the
 // stack signals room.
+#include <algorithm>
+
 #include "net/CustomWSocket.h"
 #include "platform/ErrorCodes.h"
 #include "platform/SocketNotifier.h"
@@ -28,15 +30,62 @@ int TCustomWSocket::Send(const void* data, int len) {
         return -1;
     }
     allSent_ = false;
-    int accepted = 0;
-    if (len > 0) {
+    if (len <= 0) {
+        TryToSend();
+    } else if (OnlyADrainedBlock() && hSocket_ != kInvalidSocket) {
+        SendStraight(static_cast<const uint8_t*>(data), len);
+    } else {
         QueueOutgoing(data, len);
-        accepted = len;
+        TryToSend();
     }
-    TryToSend();
     // OnDataSent never fires inside Send: it comes from this posted notification.
     if (allSent_ && hSocket_ != kInvalidSocket) PostWriteNotification();
-    return accepted;
+    return len > 0 ? len : 0;
+}
+
+// Everything sent so far has gone out (a fresh socket has no block yet).
+bool TCustomWSocket::OnlyADrainedBlock() {
+    return sendQueue_.BlockCount() == 1 && sendQueue_.Front().Pending() == 0;
+}
+
+// With nothing waiting before them, the first block's worth of bytes goes to the stack from
+// the caller's buffer, and only the rest is copied into the queue: a send of at most one
+// block (an upload's) is then never copied at all. The pieces handed over are those the
+// queue would hand over.
+void TCustomWSocket::SendStraight(const uint8_t* bytes, int len) {
+    const TSocket handle = hSocket_;
+    const int first = std::min(len, sendQueue_.BlockSize());
+    const int sent = RawSend(bytes, first);
+    const int taken = std::max(sent, 0);
+    // The rest is queued before anyone hears of the sent part: a Send from OnSendData goes
+    // behind it, and an Abort or Close there finds the queue as it will stay.
+    if (taken < len) QueueOutgoing(bytes + taken, len - taken);
+    if (sent < 0) {
+        SendRefused();
+        return;
+    }
+    if (sent > 0) {
+        NotifySendData(sent);
+        if (hSocket_ != handle) return;  // closed by the handler
+    }
+    if (sent < first) return;  // the stack is full: wait for the write notification
+    if (OnlyADrainedBlock())
+        allSent_ = true;
+    else
+        TryToSend();  // the rest of the bytes, or what the handler queued
+}
+
+// A send the stack refused: a lost connection closes the socket and says so; a full stack
+// waits for the next write notification, which resumes the queue.
+void TCustomWSocket::SendRefused() {
+    const int code = SocketLastError();
+    if (ConnectionLost(code)) {
+        closeNotified_ = true;
+        Close();
+        NotifySessionClosed(static_cast<uint16_t>(code));
+    } else if (code != kErrWouldBlock) {
+        ReportSocketError("TryToSend failed");
+    }
 }
 
 int TCustomWSocket::SendText(const std::string& text) {
@@ -84,15 +133,8 @@ void TCustomWSocket::TryToSend() {
         const int sent = RawSend(bytes, pending);
         if (sent == 0) return;
         if (sent < 0) {
-            const int code = SocketLastError();
-            if (ConnectionLost(code)) {
-                closeNotified_ = true;
-                Close();
-                NotifySessionClosed(static_cast<uint16_t>(code));
-            } else if (code != kErrWouldBlock) {
-                ReportSocketError("TryToSend failed");
-            }
-            return;  // would-block: the next write notification resumes
+            SendRefused();
+            return;
         }
         // The bytes leave the queue before anyone hears of them: a Send from OnSendData
         // queues behind them instead of sending them again, and an Abort or Close there

@@ -126,41 +126,52 @@ TEST(WSocketReentry, SendAbortAndCloseFromOnSendData) {
         {"abort", [](TCustomWSocket& s) { s.Abort(); }, "", true},
         {"close", [](TCustomWSocket& s) { s.Close(); }, "", true},
     };
-    // One block, or three (1514, 1514, 972): the handler acts after the first hand-over.
-    for (const std::string& payload : {std::string("hello"), std::string(4000, 'b')}) {
-        for (const auto& c : cases) {
-            SCOPED_TRACE(std::string(c.name) + " after " + std::to_string(payload.size()));
-            LoopbackServer server;
-            std::vector<uint8_t> atPeer;
-            server.conn.OnDataAvailable = ReadAllInto(atPeer);
-            bool peerClosed = false;
-            server.conn.OnSessionClosed = [&](TCustomWSocket*, uint16_t) { peerClosed = true; };
-            TWSocket client;
-            EventLog log;
-            log.Attach(client);
-            client.SetLingerOnOff(wsLingerOff);  // a close sends what went out, then FIN
-            ConnectTo(client, server.PortText());
-            ASSERT_TRUE(PumpUntil([&] { return log.Has("connected:0") && server.accepted == 1; }));
-            int calls = 0;
-            client.OnSendData = [&](TCustomWSocket* s, int) {
-                if (calls++ == 0) c.act(*s);
-            };
-            client.SendText(payload);
-            std::string expected;
-            if (c.closes) {
-                // The first hand-over went out; what the handler cut short never did.
-                expected = payload.substr(0, std::min<size_t>(payload.size(), 1514));
-                ASSERT_TRUE(PumpUntil([&] { return peerClosed; }));
-                EXPECT_EQ(log.Count("closed:0"), 1) << log.Text();
-            } else {
-                expected = payload + c.appended;
-                ASSERT_TRUE(PumpUntil([&] { return atPeer.size() >= expected.size(); }));
-                PumpFor(20);
+    // One block, or three (1514, 1514, 972): the handler acts after the first hand-over. On
+    // a fresh socket the bytes go through the queue; once a send has drained, the first block
+    // goes to the stack straight from the caller's buffer and only the rest is queued.
+    for (const bool primed : {false, true}) {
+        for (const std::string& payload : {std::string("hello"), std::string(4000, 'b')}) {
+            for (const auto& c : cases) {
+                SCOPED_TRACE(std::string(c.name) + " after " + std::to_string(payload.size()) +
+                             (primed ? ", straight" : ", queued"));
+                LoopbackServer server;
+                std::vector<uint8_t> atPeer;
+                server.conn.OnDataAvailable = ReadAllInto(atPeer);
+                bool peerClosed = false;
+                server.conn.OnSessionClosed = [&](TCustomWSocket*, uint16_t) { peerClosed = true; };
+                TWSocket client;
+                EventLog log;
+                log.Attach(client);
+                client.SetLingerOnOff(wsLingerOff);  // a close sends what went out, then FIN
+                ConnectTo(client, server.PortText());
+                ASSERT_TRUE(
+                    PumpUntil([&] { return log.Has("connected:0") && server.accepted == 1; }));
+                const std::string before = primed ? "<" : "";
+                if (primed) {
+                    client.SendText(before);
+                    ASSERT_TRUE(PumpUntil([&] { return atPeer.size() == 1 && client.AllSent(); }));
+                }
+                int calls = 0;
+                client.OnSendData = [&](TCustomWSocket* s, int) {
+                    if (calls++ == 0) c.act(*s);
+                };
+                client.SendText(payload);
+                std::string expected;
+                if (c.closes) {
+                    // The first hand-over went out; what the handler cut short never did.
+                    expected = before + payload.substr(0, std::min<size_t>(payload.size(), 1514));
+                    ASSERT_TRUE(PumpUntil([&] { return peerClosed; }));
+                    EXPECT_EQ(log.Count("closed:0"), 1) << log.Text();
+                } else {
+                    expected = before + payload + c.appended;
+                    ASSERT_TRUE(PumpUntil([&] { return atPeer.size() >= expected.size(); }));
+                    PumpFor(20);
+                }
+                // Compared by size and content apart: a mismatch of 4000 bytes reads badly.
+                const std::string got(atPeer.begin(), atPeer.end());
+                EXPECT_EQ(got.size(), expected.size());
+                EXPECT_TRUE(got == expected) << "the peer got other bytes than were sent";
             }
-            // Compared by size and content apart: a mismatch of 4000 bytes reads badly.
-            const std::string got(atPeer.begin(), atPeer.end());
-            EXPECT_EQ(got.size(), expected.size());
-            EXPECT_TRUE(got == expected) << "the peer got other bytes than were sent";
         }
     }
 }
