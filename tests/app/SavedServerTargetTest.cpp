@@ -235,8 +235,8 @@ TEST_F(SavedServerCli, AnAnonymousServerLogsInWithItsEMail) {
     ASSERT_TRUE(SaveServerList(home.path(), {anon}));
     EXPECT_EQ(Run({"ls", "@Open mirror"}), kExitFailed);
     EXPECT_NE(err.str().find("530 Not today"), std::string::npos) << err.str();
+    EXPECT_TRUE(server.WaitScriptDone());
     EXPECT_TRUE(server.Mismatches().empty()) << server.Mismatches().front();
-    EXPECT_TRUE(server.ScriptDone());
 }
 
 }  // namespace

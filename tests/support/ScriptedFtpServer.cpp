@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdio>
 #include <stdexcept>
+#include <thread>
 
 namespace tarnwick::testing {
 
@@ -191,6 +192,13 @@ void ScriptedFtpServer::Start() {
 std::vector<std::string> ScriptedFtpServer::Received() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return received_;
+}
+
+bool ScriptedFtpServer::WaitScriptDone(int ms) const {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!scriptDone_ && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return scriptDone_;
 }
 
 std::vector<std::string> ScriptedFtpServer::Mismatches() const {

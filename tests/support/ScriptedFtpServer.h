@@ -64,6 +64,9 @@ class ScriptedFtpServer {
     std::vector<std::string> Received() const;
     std::vector<std::string> Mismatches() const;
     bool ScriptDone() const { return scriptDone_; }
+    // For a client that ran to its end on the test's thread: the server's thread may still
+    // be finishing its last step. True once the script ended, false after ms.
+    bool WaitScriptDone(int ms = 2000) const;
     bool ClientClosed() const { return clientClosed_; }
     int Connections() const { return connections_; }
     // The bytes ReceiveData took, and the port a PORT command named (0 before one came).
