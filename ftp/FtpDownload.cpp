@@ -123,7 +123,7 @@ void TCustomFtpCli::DataGetReceive() {
         HoldEarlyData();
         return;
     }
-    const int n = ReadDataBlock(kReceiveBlockSize);
+    const int n = ReadDataBlock(data_->Protected() ? kTlsReceiveBlockSize : kReceiveBlockSize);
     if (n > 0) DeliverDownloadBytes(receiveBlock_.get(), static_cast<size_t>(n));
 }
 

@@ -23,6 +23,10 @@ namespace tarnwick::ftp {
 // took about a third off the client's CPU time per GiB, each way.
 inline constexpr size_t kReceiveBlockSize = 1024 * 1024;
 inline constexpr size_t kSendBlockSize = 1024 * 1024;
+// A download under TLS reads at most this much at a time: a read decrypts record after
+// record into the block, and with 1 MiB reads FTPS downloads over loopback ran at half the
+// rate they have with 64 KiB.
+inline constexpr size_t kTlsReceiveBlockSize = 64 * 1024;
 // Bytes a server sends on the data connection before it has accepted the download are
 // held, at most this many; past it the data socket is not read until the reply comes.
 inline constexpr size_t kEarlyDataLimit = 64 * 1024;
