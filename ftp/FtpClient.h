@@ -362,6 +362,7 @@ class TCustomFtpCli {
     void AdoptPutConnection(net::TSocket handle);
     void PutFirstReply();
     void DataPutSend(uint16_t Error);
+    void DataPutHandedOver(int count);
     void DataPutDiscard();
     void DataPutClosed(uint16_t Error);
     void PutFinalReply();

@@ -32,6 +32,7 @@ void DetachSocketHandlers(net::TWSocket& s) {
     s.OnSessionClosed = nullptr;
     s.OnSessionAvailable = nullptr;
     s.OnDataSent = nullptr;
+    s.OnSendData = nullptr;
     s.OnChangeState = nullptr;
     s.OnTlsDone = nullptr;
 }
@@ -110,6 +111,7 @@ void TFtpDataConnection::Reset() {
     data.OnDataAvailable = nullptr;
     data.OnSessionConnected = nullptr;
     data.OnDataSent = nullptr;
+    data.OnSendData = nullptr;
     earlyData_.Reset();
     if (data.State() != net::wsClosed) data.Close();
     data.SetProto("tcp");

@@ -94,6 +94,7 @@ void TCustomFtpCli::AdoptGetConnection(net::TSocket handle) {
     data.OnSessionClosed = [this](net::TCustomWSocket*, uint16_t e) { DataGetClosed(e); };
     data.OnDataAvailable = [this](net::TCustomWSocket*, uint16_t) { DataGetReceive(); };
     data.OnDataSent = nullptr;
+    data.OnSendData = nullptr;
     data.Dup(handle);
     data_->Transfer().startTick = platform::GetTickCount();
     data_->SecureWhenUp();
@@ -104,6 +105,7 @@ void TCustomFtpCli::DataGetConnected(uint16_t Error) {
     data.OnSessionClosed = [this](net::TCustomWSocket*, uint16_t e) { DataGetClosed(e); };
     data.OnDataAvailable = [this](net::TCustomWSocket*, uint16_t) { DataGetReceive(); };
     data.OnDataSent = nullptr;
+    data.OnSendData = nullptr;
     data_->Transfer().startTick = platform::GetTickCount();
     if (Error == 0) {
         data_->SecureWhenUp();

@@ -115,6 +115,7 @@ void TCustomFtpCli::AdoptPutConnection(net::TSocket handle) {
     data.OnSessionClosed = [this](net::TCustomWSocket*, uint16_t e) { DataPutClosed(e); };
     data.OnDataAvailable = [this](net::TCustomWSocket*, uint16_t) { DataPutDiscard(); };
     data.OnDataSent = [this](net::TCustomWSocket*, uint16_t e) { DataPutSend(e); };
+    data.OnSendData = [this](net::TCustomWSocket*, int n) { DataPutHandedOver(n); };
     data.Dup(handle);
     data_->SecureWhenUp();
     int sendBuffer = 0;
@@ -138,6 +139,9 @@ void TCustomFtpCli::PutFirstReply() {
         if (data_->Passive()) {
             data_->Socket().OnDataSent = [this](net::TCustomWSocket*, uint16_t e) {
                 DataPutSend(e);
+            };
+            data_->Socket().OnSendData = [this](net::TCustomWSocket*, int n) {
+                DataPutHandedOver(n);
             };
             DataPutSend(0);
         } else if (data_->Transfer().putConnected && data_->Transfer().startTick == 0) {
@@ -176,8 +180,15 @@ void TCustomFtpCli::DataPutSend(uint16_t Error) {
         data.Close();
         return;
     }
-    data_->Transfer().byteCount += n;
     data.Send(sendBlock_.get(), static_cast<int>(n));
+}
+
+// Bytes count as sent once the stack has taken them, and every hand-over reports progress:
+// on a slow link a block takes long to drain, and the progress, the user's abort and the
+// idle time-out follow the bytes rather than the blocks.
+void TCustomFtpCli::DataPutHandedOver(int count) {
+    data_->Transfer().byteCount += count;
+    ReportProgress();
 }
 
 void TCustomFtpCli::DataPutDiscard() {

@@ -570,6 +570,32 @@ TEST_F(FtpTransfer, UploadsSendTheVerbOnceConnectedAndEndAfterTheReply) {
     }
 }
 
+// Over a slow link a 1 MiB block takes seconds to drain while bytes go out all the time:
+// the idle time-out of a waiting call follows the bytes, not the blocks.
+TEST_F(FtpTransfer, ASlowUploadThatKeepsMovingIsNotIdle) {
+    constexpr int kReadPauseMs = 8;  // 4 KiB per pause: about half a MiB a second
+    ScriptedFtpServer server;
+    server.SetDataReceiveBuffer(16 * 1024);
+    server.Reply("220 Ready").Expect("PASV").Reply(server.PasvReplyText());
+    server.AcceptData().Expect("STOR f").Reply("150 go");
+    server.ReceiveDataSlowly(kReadPauseMs).Reply("226 Stored");
+    OpenPassive(server);
+    const std::string content(5 * 256 * 1024, 'u');
+    Write(Local("up"), content);
+    ftp.SetHostFileName("f");
+    ftp.SetLocalFileName(Local("up"));
+    // A link's small send buffer (loopback would grow it past the whole file), set before the
+    // first block goes out.
+    ftp.OnProgress = [&](TCustomFtpCli*, int64_t, bool&) {
+        int bytes = 32 * 1024;
+        ::setsockopt(ftp.DataSocket().HSocket(), SOL_SOCKET, SO_SNDBUF, &bytes, sizeof(bytes));
+    };
+    ftp.SetTimeout(1);
+    EXPECT_TRUE(Sync([&] { return ftp.RunSync([&] { ftp.PutAsync(); }); })) << ftp.ErrorMessage();
+    EXPECT_EQ(server.DataReceived().size(), content.size());
+    EXPECT_EQ(ftp.LastResponse(), "226 Stored");
+}
+
 TEST_F(FtpTransfer, UploadsThatCannotStartReport426) {
     struct Case {
         const char* name;

@@ -66,6 +66,15 @@ ScriptedFtpServer& ScriptedFtpServer::SendData(const std::string& bytes) {
     return *this;
 }
 
+ScriptedFtpServer& ScriptedFtpServer::ReceiveDataSlowly(int pauseMs) {
+    script_.push_back({Kind::ReceiveData, "", pauseMs});
+    return *this;
+}
+
+void ScriptedFtpServer::SetDataReceiveBuffer(int bytes) {
+    ::setsockopt(dataListenFd_, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof(bytes));
+}
+
 ScriptedFtpServer& ScriptedFtpServer::ReceiveData() {
     script_.push_back({Kind::ReceiveData, "", 0});
     return *this;
@@ -132,8 +141,11 @@ bool ScriptedFtpServer::RunDataStep(const Step& step) {
                 const ssize_t n = ::recv(dataFd_, chunk, sizeof(chunk), 0);
                 if (n < 0 && errno == EINTR) continue;
                 if (n <= 0) return n == 0;
-                std::lock_guard<std::mutex> lock(mutex_);
-                dataReceived_.append(chunk, static_cast<size_t>(n));
+                {
+                    std::lock_guard<std::mutex> lock(mutex_);
+                    dataReceived_.append(chunk, static_cast<size_t>(n));
+                }
+                if (step.ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(step.ms));
             }
             return false;
         case Kind::CloseData:

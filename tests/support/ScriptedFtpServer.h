@@ -54,6 +54,10 @@ class ScriptedFtpServer {
     ScriptedFtpServer& ConnectData();
     ScriptedFtpServer& SendData(const std::string& bytes);
     ScriptedFtpServer& ReceiveData();
+    // ReceiveData as a slow link: one small read, then pauseMs, and so on.
+    ScriptedFtpServer& ReceiveDataSlowly(int pauseMs);
+    // The receive buffer of the data connections accepted from now on (before Start).
+    void SetDataReceiveBuffer(int bytes);
     ScriptedFtpServer& CloseData();
     ScriptedFtpServer& ResetData();
 
