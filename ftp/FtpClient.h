@@ -346,6 +346,7 @@ class TCustomFtpCli {
     bool OpenDownloadFile();
     void DataGetAccepted();
     void AdoptGetConnection(net::TSocket handle);
+    void HookGetHandlers(net::TWSocket& data);
     void DataGetConnected(uint16_t Error);
     void DataGetReceive();
     void HoldEarlyData();
@@ -360,6 +361,7 @@ class TCustomFtpCli {
     void DataPutConnected(uint16_t Error);
     void DataPutAccepted();
     void AdoptPutConnection(net::TSocket handle);
+    void HookPutSending(net::TWSocket& data);
     void PutFirstReply();
     void DataPutSend(uint16_t Error);
     void DataPutHandedOver(int count);

@@ -106,12 +106,7 @@ std::string TFtpDataConnection::PeerAddressText() const {
 
 void TFtpDataConnection::Reset() {
     net::TWSocket& data = *socket_;
-    data.OnSessionAvailable = nullptr;
-    data.OnSessionClosed = nullptr;
-    data.OnDataAvailable = nullptr;
-    data.OnSessionConnected = nullptr;
-    data.OnDataSent = nullptr;
-    data.OnSendData = nullptr;
+    DetachSocketHandlers(data);
     earlyData_.Reset();
     if (data.State() != net::wsClosed) data.Close();
     data.SetProto("tcp");

@@ -20,8 +20,9 @@
 
 namespace tarnwick::ftp {
 
-// Unhooks every handler of a socket the engine owns, so that it goes without calling back
-// into an engine that is being destroyed.
+// Unhooks every handler of a socket the engine owns: when the engine is destroyed, so that
+// the socket goes without calling back into it, and when the data connection is reset for
+// the next transfer, which sets its own.
 void DetachSocketHandlers(net::TWSocket& s);
 
 class TFtpDataConnection {

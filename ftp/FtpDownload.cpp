@@ -89,12 +89,17 @@ void TCustomFtpCli::DataGetAccepted() {
     if (handle != net::kInvalidSocket) AdoptGetConnection(handle);
 }
 
-void TCustomFtpCli::AdoptGetConnection(net::TSocket handle) {
-    net::TWSocket& data = data_->Socket();
+// A download's data socket: its bytes and its close drive the step; nothing is sent on it.
+void TCustomFtpCli::HookGetHandlers(net::TWSocket& data) {
     data.OnSessionClosed = [this](net::TCustomWSocket*, uint16_t e) { DataGetClosed(e); };
     data.OnDataAvailable = [this](net::TCustomWSocket*, uint16_t) { DataGetReceive(); };
     data.OnDataSent = nullptr;
     data.OnSendData = nullptr;
+}
+
+void TCustomFtpCli::AdoptGetConnection(net::TSocket handle) {
+    net::TWSocket& data = data_->Socket();
+    HookGetHandlers(data);
     data.Dup(handle);
     data_->Transfer().startTick = platform::GetTickCount();
     data_->SecureWhenUp();
@@ -102,10 +107,7 @@ void TCustomFtpCli::AdoptGetConnection(net::TSocket handle) {
 
 void TCustomFtpCli::DataGetConnected(uint16_t Error) {
     net::TWSocket& data = data_->Socket();
-    data.OnSessionClosed = [this](net::TCustomWSocket*, uint16_t e) { DataGetClosed(e); };
-    data.OnDataAvailable = [this](net::TCustomWSocket*, uint16_t) { DataGetReceive(); };
-    data.OnDataSent = nullptr;
-    data.OnSendData = nullptr;
+    HookGetHandlers(data);
     data_->Transfer().startTick = platform::GetTickCount();
     if (Error == 0) {
         data_->SecureWhenUp();

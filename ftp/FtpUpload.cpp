@@ -110,12 +110,17 @@ void TCustomFtpCli::DataPutAccepted() {
     if (handle != net::kInvalidSocket) AdoptPutConnection(handle);
 }
 
+// An upload's sending: each drained block asks for the next, each hand-over counts.
+void TCustomFtpCli::HookPutSending(net::TWSocket& data) {
+    data.OnDataSent = [this](net::TCustomWSocket*, uint16_t e) { DataPutSend(e); };
+    data.OnSendData = [this](net::TCustomWSocket*, int n) { DataPutHandedOver(n); };
+}
+
 void TCustomFtpCli::AdoptPutConnection(net::TSocket handle) {
     net::TWSocket& data = data_->Socket();
     data.OnSessionClosed = [this](net::TCustomWSocket*, uint16_t e) { DataPutClosed(e); };
     data.OnDataAvailable = [this](net::TCustomWSocket*, uint16_t) { DataPutDiscard(); };
-    data.OnDataSent = [this](net::TCustomWSocket*, uint16_t e) { DataPutSend(e); };
-    data.OnSendData = [this](net::TCustomWSocket*, int n) { DataPutHandedOver(n); };
+    HookPutSending(data);
     data.Dup(handle);
     data_->SecureWhenUp();
     int sendBuffer = 0;
@@ -137,12 +142,7 @@ void TCustomFtpCli::PutFirstReply() {
         data_->SecureAfterReply();
         nextHandler_ = &TCustomFtpCli::PutFinalReply;
         if (data_->Passive()) {
-            data_->Socket().OnDataSent = [this](net::TCustomWSocket*, uint16_t e) {
-                DataPutSend(e);
-            };
-            data_->Socket().OnSendData = [this](net::TCustomWSocket*, int n) {
-                DataPutHandedOver(n);
-            };
+            HookPutSending(data_->Socket());
             DataPutSend(0);
         } else if (data_->Transfer().putConnected && data_->Transfer().startTick == 0) {
             PostEngineMessage(FtpMsgSendData, 0);
